@@ -1,0 +1,189 @@
+#include "calculation.h"
+
+#include <cmath>
+
+#include "cell.h"
+#include "deviations.h"
+#include "errors.h"
+#include "numtext.h"
+
+namespace dorvalix {
+
+long double& CellParameters::operator[](int row) {
+    long double* fields[7] = {&a, &b, &c, &alpha, &beta, &gamma, &volume};
+    return *fields[row];
+}
+
+long double CellParameters::operator[](int row) const {
+    const long double fields[7] = {a, b, c, alpha, beta, gamma, volume};
+    return fields[row];
+}
+
+bool CheckIndexCells(ObservationTable& table) {
+    int last = 0;
+    for (int r = kMaxObservations; r >= 1; --r) {
+        if (!Trim(table.Cell(0, r)).empty()) {
+            last = r;
+            break;
+        }
+    }
+    // A hole above the last d value is deleted: the rows below move up whole, with their
+    // exclusion markers, and the last row is emptied.
+    for (int r = 1; r < last; ++r) {
+        if (!IsHoleText(table.Cell(0, r))) continue;
+        for (int c = r; c < last; ++c) {
+            table.rows[static_cast<std::size_t>(c)] =
+                std::move(table.rows[static_cast<std::size_t>(c + 1)]);
+        }
+        table.ClearRow(last);
+    }
+    table.filled = 0;
+    table.excluded = 0;
+    for (int r = 1; r <= last; ++r) {
+        if (table.Cell(0, r).empty()) continue;
+        ++table.filled;
+        if (table.IsExcluded(r)) ++table.excluded;
+        for (int c = 1; c <= 3; ++c) {
+            if (table.Cell(c, r).empty()) return false;
+        }
+    }
+    table.included = table.filled - table.excluded;
+    return true;
+}
+
+bool ParseObservations(ObservationTable& table, CellRef& failed) {
+    ParsedObservations& obs = table.parsed;
+    int i = 0;
+    obs.count = 0;
+    for (int r = 1; r <= static_cast<int>(table.filled); ++r) {
+        if (table.IsExcluded(r)) continue;
+        ++i;
+        long double d;
+        if (!TryParseReal(Trim(table.Cell(0, r)), d)) {
+            failed = {0, r};
+            return false;
+        }
+        obs.d[static_cast<std::size_t>(i)] = d;
+        std::int32_t* targets[3] = {&obs.h[static_cast<std::size_t>(i)],
+                                    &obs.k[static_cast<std::size_t>(i)],
+                                    &obs.l[static_cast<std::size_t>(i)]};
+        for (int c = 1; c <= 3; ++c) {
+            if (!TryParseInt(table.Cell(c, r), *targets[c - 1])) {
+                failed = {c, r};
+                return false;
+            }
+        }
+        obs.count = i;
+    }
+    return true;
+}
+
+void ComputeResiduals(CalculationState& state) {
+    ObservationTable& table = state.table;
+    const ParsedObservations& obs = table.parsed;
+    RefinementResult& res = state.result;
+    const CellParameters& rc = res.reciprocal;
+    const long double ca = Cos0(rc.alpha), cb = Cos0(rc.beta), cg = Cos0(rc.gamma);
+    long double sum = 0;
+    int i = 0;
+    for (int r = 1; r <= static_cast<int>(table.filled); ++r) {
+        if (table.IsExcluded(r)) continue;
+        ++i;
+        const long double h = obs.h[static_cast<std::size_t>(i)];
+        const long double k = obs.k[static_cast<std::size_t>(i)];
+        const long double l = obs.l[static_cast<std::size_t>(i)];
+        const long double ha = h * rc.a, kb = k * rc.b, lc = l * rc.c;
+        // Qc from the reciprocal parameters, with the fixed angles of the system.
+        const long double qc = ha * ha + kb * kb + lc * lc + cg * (2 * rc.a * rc.b * h * k) +
+                               ca * (2 * rc.b * rc.c * k * l) + cb * (2 * rc.c * rc.a * l * h);
+        const long double q = state.work.qo[static_cast<std::size_t>(i)] - qc;
+        res.dCalc[static_cast<std::size_t>(i)] = 1 / std::sqrt(qc);
+        res.dDiff[static_cast<std::size_t>(i)] =
+            obs.d[static_cast<std::size_t>(i)] - res.dCalc[static_cast<std::size_t>(i)];
+        sum += q * q;
+        CheckFloatFaults();
+        // " +" for q >= 0; a negative q keeps its sign even when it rounds to zero.
+        std::string& cell = table.Cell(4, r);
+        if (q >= 0) {
+            cell = " +" + FormatF(q, 5);
+        } else {
+            cell = " " + FormatF(q, 5);
+            if (cell == " 0.00000") cell = " -0.00000";
+        }
+    }
+    res.residual = sum;
+    state.panel.residual = ResidualText(sum);
+}
+
+namespace {
+
+void Show(RunReport& report, const Text& text, Lang lang) {
+    report.message = &text;
+    report.messageText = text.In(lang);
+}
+
+}  // namespace
+
+void ExecuteRun(CalculationState& state, Lang lang, RunReport& report) {
+    ObservationTable& table = state.table;
+    if (auto current = NormalizeCells(table)) report.currentCell = current;
+    SortRows(table);
+    const bool indicesComplete = CheckIndexCells(table);
+    if (!indicesComplete) Show(report, run_text::kSetIndexData, lang);
+    ClearResultsPanel(state.panel);
+    for (int r = 1; r <= static_cast<int>(table.filled); ++r) {
+        if (!table.IsExcluded(r)) table.Cell(4, r).clear();
+    }
+    if (!indicesComplete) return;
+
+    const int code = state.crystalSystem;
+    if (table.filled == 0) return Show(report, run_text::kSetInputData, lang);
+    if (!IsCrystalSystem(code)) return Show(report, run_text::kSetCrystalSystem, lang);
+    const int p = ParameterCount(code);
+    if (table.included <= static_cast<std::uint32_t>(p)) {
+        return Show(report, run_text::kNotEnoughData, lang);
+    }
+
+    CellRef failed;
+    state.parseSucceeded = ParseObservations(table, failed);
+    if (!state.parseSucceeded) {
+        report.currentCell = failed;
+        return Show(report,
+                    failed.col == 0 ? run_text::kSetFiguresForD : run_text::kSetIntegerForHkl,
+                    lang);
+    }
+
+    RefinementResult& res = state.result;
+    LeastSquaresWork& work = state.work;
+    const int n = table.parsed.count;
+    res.n = n;
+    res.p = p;
+    ClearFloatFaults();
+    BuildDesignMatrix(work, table.parsed, code);
+    TransposeDesignMatrix(work, n, p);
+    ComputeObservedQ(work, table.parsed);
+    BuildNormalMatrix(work, n, p, res.m);
+    if (!InvertNormalMatrix(res.m, p)) return Show(report, run_text::kTooSmallPivot, lang);
+    ComputeRightHandSide(work, n, p);
+    SolveCoefficients(res.m, work.delta, p, res.x);
+    ComputeReciprocalCell(code, res.x, res.reciprocal);
+    ComputeDirectCell(res.reciprocal, res.direct);
+    ComputeResiduals(state);
+    ComputeCoefficientDeviations(res);
+    ComputeCellDeviations(res, code);
+    FillResultsPanel(state.panel, res, code);
+    state.resultValid = true;
+    report.completed = true;
+}
+
+RunReport RunCalculation(CalculationState& state, Lang lang) {
+    RunReport report;
+    try {
+        ExecuteRun(state, lang, report);
+    } catch (const DorvalixError& e) {
+        report.faultText = e.what();
+    }
+    return report;
+}
+
+}  // namespace dorvalix

@@ -1,0 +1,67 @@
+// The calculation run (Execute): tidy and check the table, parse the included rows, fit,
+// and fill the results.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "lang.h"
+#include "least_squares.h"
+#include "observation_table.h"
+#include "refinement.h"
+#include "results_panel.h"
+
+namespace dorvalix {
+
+// Everything the main window owns for the refinement.
+struct CalculationState {
+    ObservationTable table;
+    int crystalSystem = kNoSystem;
+    RefinementResult result;
+    ResultsPanel panel;
+    bool resultValid = false;     // set by a complete run, cleared by clearing the table
+    bool parseSucceeded = false;  // last ParseObservations converted every included row
+    LeastSquaresWork work;
+};
+
+// The messages a run can show (one message box with an OK button).
+namespace run_text {
+inline constexpr Text kSetInputData = {"Set Input Data", "デ－タが入力されていません"};
+inline constexpr Text kSetCrystalSystem = {"Set Crystal System ", "結晶系が指定されていません"};
+inline constexpr Text kNotEnoughData = {"Number of Data is not enough", "デ－タの数が足りません"};
+inline constexpr Text kSetIndexData = {"Set Index Data", "指数のデ－タが入力されていません"};
+inline constexpr Text kSetFiguresForD = {"Set Figures for d-value", "ｄ値には数字を入れてください"};
+inline constexpr Text kSetIntegerForHkl = {"Set Integer for hkl", "指数には整数を入れてください"};
+inline constexpr Text kTooSmallPivot = {"Too Small Pivot", "　逆行列が存在しません"};
+}  // namespace run_text
+
+// What a run did, for the window to show and for tests to check.
+struct RunReport {
+    bool completed = false;                // the chain ran to its end; the result is valid
+    const Text* message = nullptr;         // the message box shown, if any
+    std::string messageText;               // ... in the run's language
+    std::optional<CellRef> currentCell;    // the cell made current (the grid takes the focus)
+    std::optional<std::string> faultText;  // the error box's text (without its full stop)
+};
+
+// Closes holes above the last d value (rows move up whole, the vacated last row is
+// emptied), recounts, and checks that every filled row has its three index cells. False
+// when one is empty (the counts then hold what was reached up to that row).
+bool CheckIndexCells(ObservationTable& table);
+
+// Fills the parsed arrays from the rows 1..filled that are not excluded. On a conversion
+// failure returns false and sets `failed` to the cell; entries already written stay.
+bool ParseObservations(ObservationTable& table, CellRef& failed);
+
+// Qc, d_calc, d_obs − d_calc of every included row, Qo − Qc into column 4 and R into the
+// residual label.
+void ComputeResiduals(CalculationState& state);
+
+// Execute. Messages and the current cell go into `report`; number conversion failures and
+// floating-point faults are thrown (DorvalixError) where they happen, nothing rolled back.
+void ExecuteRun(CalculationState& state, Lang lang, RunReport& report);
+
+// Execute with the thrown failures caught into report.faultText.
+RunReport RunCalculation(CalculationState& state, Lang lang);
+
+}  // namespace dorvalix

@@ -1,0 +1,36 @@
+// The least-squares fit of the reciprocal metric through the normal equations.
+#pragma once
+
+#include <array>
+
+#include "observation_table.h"
+#include "refinement.h"
+
+namespace dorvalix {
+
+// Fixed work arrays of the fit, allocated once with the window's state.
+struct LeastSquaresWork {
+    std::array<std::array<long double, kMaxCoefficients + 1>, kTableRows> a{};   // design rows 1..N
+    std::array<std::array<long double, kTableRows>, kMaxCoefficients + 1> at{};  // transpose
+    std::array<long double, kTableRows> qo{};  // observed Q = 1/d^2
+    Coefficients delta{};                      // right-hand side A^T Qo
+};
+
+// Row i of A is the design row of observation i for the crystal system `code`.
+void BuildDesignMatrix(LeastSquaresWork& work, const ParsedObservations& obs, int code);
+void TransposeDesignMatrix(LeastSquaresWork& work, int n, int p);
+// Qo[i] = 1 / (d[i] · d[i]); a d of 0 is a division by zero (FloatFault).
+void ComputeObservedQ(LeastSquaresWork& work, const ParsedObservations& obs);
+// M = A^T A, each entry summed over i = 1..N in order.
+void BuildNormalMatrix(const LeastSquaresWork& work, int n, int p, NormalMatrix& m);
+// Gauss-Jordan inversion in place with the absolute pivot threshold 0.00001; false when a
+// pivot is too small (M is left partly transformed).
+bool InvertNormalMatrix(NormalMatrix& m, int p);
+// Delta = A^T Qo.
+void ComputeRightHandSide(LeastSquaresWork& work, int n, int p);
+// x = M^-1 Delta.
+void SolveCoefficients(const NormalMatrix& minv, const Coefficients& delta, int p, Coefficients& x);
+// sigma(x_j) = sqrt(M^-1_jj · R / (N - P)).
+void ComputeCoefficientDeviations(RefinementResult& result);
+
+}  // namespace dorvalix

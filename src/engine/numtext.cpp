@@ -1,0 +1,603 @@
+#include "numtext.h"
+
+#include <locale.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <vector>
+
+#include "errors.h"
+
+namespace dorvalix {
+
+using u128 = unsigned __int128;
+
+// ---------------------------------------------------------------------------------------
+// Texts
+
+std::string_view Trim(std::string_view text) {
+    std::size_t b = 0;
+    std::size_t e = text.size();
+    while (b < e && static_cast<unsigned char>(text[b]) <= 32)
+        ++b;
+    while (e > b && static_cast<unsigned char>(text[e - 1]) <= 32)
+        --e;
+    return text.substr(b, e - b);
+}
+
+std::size_t CharCount(std::string_view text) {
+    std::size_t n = 0;
+    for (unsigned char c : text) {
+        if ((c & 0xC0) != 0x80) ++n;
+    }
+    return n;
+}
+
+std::string RealConversionText(std::string_view text) {
+    return "'" + std::string(text) + "' は浮動小数点数ではありません";
+}
+
+std::string IntConversionText(std::string_view text) {
+    return "'" + std::string(text) + "' は整数ではありません";
+}
+
+std::string IntText(long long v) {
+    return std::to_string(v);
+}
+
+// ---------------------------------------------------------------------------------------
+// Text to number
+
+namespace {
+
+// Powers of ten up to 10^27 are exact in the 64-bit mantissa (5^27 < 2^63).
+constexpr int kMaxExactPow10 = 27;
+constexpr long double kPow10[kMaxExactPow10 + 1] = {
+    1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,  1e7L,  1e8L,  1e9L,
+    1e10L, 1e11L, 1e12L, 1e13L, 1e14L, 1e15L, 1e16L, 1e17L, 1e18L, 1e19L,
+    1e20L, 1e21L, 1e22L, 1e23L, 1e24L, 1e25L, 1e26L, 1e27L};
+
+constexpr std::uint64_t kPow5[28] = {1ULL,
+                                     5ULL,
+                                     25ULL,
+                                     125ULL,
+                                     625ULL,
+                                     3125ULL,
+                                     15625ULL,
+                                     78125ULL,
+                                     390625ULL,
+                                     1953125ULL,
+                                     9765625ULL,
+                                     48828125ULL,
+                                     244140625ULL,
+                                     1220703125ULL,
+                                     6103515625ULL,
+                                     30517578125ULL,
+                                     152587890625ULL,
+                                     762939453125ULL,
+                                     3814697265625ULL,
+                                     19073486328125ULL,
+                                     95367431640625ULL,
+                                     476837158203125ULL,
+                                     2384185791015625ULL,
+                                     11920928955078125ULL,
+                                     59604644775390625ULL,
+                                     298023223876953125ULL,
+                                     1490116119384765625ULL,
+                                     7450580596923828125ULL};
+
+constexpr std::uint64_t kPow10U[20] = {1ULL,
+                                       10ULL,
+                                       100ULL,
+                                       1000ULL,
+                                       10000ULL,
+                                       100000ULL,
+                                       1000000ULL,
+                                       10000000ULL,
+                                       100000000ULL,
+                                       1000000000ULL,
+                                       10000000000ULL,
+                                       100000000000ULL,
+                                       1000000000000ULL,
+                                       10000000000000ULL,
+                                       100000000000000ULL,
+                                       1000000000000000ULL,
+                                       10000000000000000ULL,
+                                       100000000000000000ULL,
+                                       1000000000000000000ULL,
+                                       10000000000000000000ULL};
+
+locale_t CLocale() {
+    static locale_t loc = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    return loc;
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+}  // namespace
+
+bool TryParseReal(std::string_view text, long double& value) {
+    std::size_t i = 0;
+    const std::size_t n = text.size();
+    while (i < n && text[i] == ' ')
+        ++i;
+    bool negative = false;
+    if (i < n && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    // Mantissa: up to 19 significant digits are gathered exactly; more send the text to
+    // the library's correctly rounded conversion.
+    std::uint64_t mantissa = 0;
+    int significant = 0;
+    bool truncated = false;
+    long exponent = 0;
+    int digitCount = 0;
+    const std::size_t mantissaStart = i;
+    while (i < n && IsDigit(text[i])) {
+        ++digitCount;
+        if (significant < 19) {
+            if (mantissa != 0 || text[i] != '0') {
+                mantissa = mantissa * 10 + static_cast<unsigned>(text[i] - '0');
+                ++significant;
+            }
+        } else {
+            ++exponent;
+            if (text[i] != '0') truncated = true;
+        }
+        ++i;
+    }
+    if (i < n && text[i] == '.') {
+        ++i;
+        while (i < n && IsDigit(text[i])) {
+            ++digitCount;
+            if (significant < 19) {
+                if (mantissa != 0 || text[i] != '0') {
+                    mantissa = mantissa * 10 + static_cast<unsigned>(text[i] - '0');
+                    ++significant;
+                }
+                --exponent;
+            } else if (text[i] != '0') {
+                truncated = true;
+            }
+            ++i;
+        }
+    }
+    if (digitCount == 0) return false;
+    const std::size_t mantissaEnd = i;
+    long explicitExponent = 0;
+    if (i < n && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        bool expNegative = false;
+        if (i < n && (text[i] == '+' || text[i] == '-')) {
+            expNegative = text[i] == '-';
+            ++i;
+        }
+        if (i >= n || !IsDigit(text[i])) return false;
+        while (i < n && IsDigit(text[i])) {
+            if (explicitExponent < 100000)
+                explicitExponent = explicitExponent * 10 + (text[i] - '0');
+            ++i;
+        }
+        if (expNegative) explicitExponent = -explicitExponent;
+    }
+    const std::size_t numberEnd = i;
+    while (i < n && text[i] == ' ')
+        ++i;
+    if (i != n) return false;
+
+    exponent += explicitExponent;
+    if (mantissa == 0) {
+        value = negative ? -0.0L : 0.0L;
+        return true;
+    }
+    if (!truncated && exponent >= -kMaxExactPow10 && exponent <= kMaxExactPow10) {
+        // One correctly rounded operation on two exact operands.
+        long double m = static_cast<long double>(mantissa);
+        long double r = exponent < 0 ? m / kPow10[-exponent] : m * kPow10[exponent];
+        value = negative ? -r : r;
+        return true;
+    }
+    std::string clean(text.substr(mantissaStart, mantissaEnd - mantissaStart));
+    clean.insert(0, negative ? "-" : "+");
+    clean += "e" + std::to_string(explicitExponent);
+    (void)numberEnd;
+    char* end = nullptr;
+    long double r = strtold_l(clean.c_str(), &end, CLocale());
+    if (end == nullptr || *end != '\0' || std::isinf(r)) return false;
+    value = r;
+    return true;
+}
+
+long double ParseReal(std::string_view text) {
+    long double v;
+    if (!TryParseReal(text, v)) throw ConversionError(RealConversionText(text));
+    return v;
+}
+
+bool TryParseInt(std::string_view text, std::int32_t& value) {
+    std::size_t i = 0;
+    const std::size_t n = text.size();
+    while (i < n && text[i] == ' ')
+        ++i;
+    bool negative = false;
+    if (i < n && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    bool hex = false;
+    if (i < n && text[i] == '$') {
+        hex = true;
+        ++i;
+    } else if (i < n && (text[i] == 'x' || text[i] == 'X')) {
+        hex = true;
+        ++i;
+    } else if (i + 1 < n && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+        hex = true;
+        i += 2;
+    }
+    if (i >= n) return false;
+    std::uint64_t acc = 0;
+    for (; i < n; ++i) {
+        const char c = text[i];
+        unsigned digit;
+        if (IsDigit(c)) {
+            digit = static_cast<unsigned>(c - '0');
+        } else if (hex && c >= 'a' && c <= 'f') {
+            digit = static_cast<unsigned>(c - 'a' + 10);
+        } else if (hex && c >= 'A' && c <= 'F') {
+            digit = static_cast<unsigned>(c - 'A' + 10);
+        } else {
+            return false;
+        }
+        acc = acc * (hex ? 16 : 10) + digit;
+        if (acc > 0xFFFFFFFFULL) return false;
+    }
+    if (hex) {
+        // Hexadecimal texts cover the whole 32-bit pattern ($FFFFFFFF is -1).
+        std::int32_t v = static_cast<std::int32_t>(static_cast<std::uint32_t>(acc));
+        value = negative ? static_cast<std::int32_t>(0U - static_cast<std::uint32_t>(v)) : v;
+        return true;
+    }
+    if (negative) {
+        if (acc > 2147483648ULL) return false;
+        value = static_cast<std::int32_t>(-static_cast<long long>(acc));
+    } else {
+        if (acc > 2147483647ULL) return false;
+        value = static_cast<std::int32_t>(acc);
+    }
+    return true;
+}
+
+std::int32_t ParseInt(std::string_view text) {
+    std::int32_t v;
+    if (!TryParseInt(text, v)) throw ConversionError(IntConversionText(text));
+    return v;
+}
+
+// ---------------------------------------------------------------------------------------
+// Exact decimal expansion, the reference for every format.
+
+namespace {
+
+// value = digits × 10^(pointPos − digits.size()); digits without leading zeros,
+// empty for zero.
+struct Decimal {
+    std::string digits;
+    int pointPos = 0;
+};
+
+// m × 2^e2 with a 64-bit integer m.
+void Decompose(long double a, std::uint64_t& m, int& e2) {
+    int e = 0;
+    long double f = std::frexp(a, &e);  // a = f × 2^e, 0.5 ≤ f < 1
+    m = static_cast<std::uint64_t>(std::ldexp(f, 64));
+    e2 = e - 64;
+}
+
+Decimal ExactDecimal(long double a) {
+    Decimal d;
+    if (a == 0) return d;
+    std::uint64_t m;
+    int e2;
+    Decompose(a, m, e2);
+    // Big integer in base 10^9, least significant limb first.
+    constexpr std::uint32_t kBase = 1000000000U;
+    std::vector<std::uint32_t> limbs;
+    for (std::uint64_t t = m; t != 0; t /= kBase)
+        limbs.push_back(static_cast<std::uint32_t>(t % kBase));
+    auto multiply = [&](std::uint64_t factor) {
+        std::uint64_t carry = 0;
+        for (auto& limb : limbs) {
+            std::uint64_t p = static_cast<std::uint64_t>(limb) * factor + carry;
+            limb = static_cast<std::uint32_t>(p % kBase);
+            carry = p / kBase;
+        }
+        while (carry != 0) {
+            limbs.push_back(static_cast<std::uint32_t>(carry % kBase));
+            carry /= kBase;
+        }
+    };
+    int shift10 = 0;
+    if (e2 >= 0) {
+        for (int left = e2; left > 0; left -= 29)
+            multiply(1ULL << std::min(left, 29));
+    } else {
+        // m × 2^e2 = m × 5^(−e2) × 10^e2
+        for (int left = -e2; left > 0; left -= 13)
+            multiply(kPow5[std::min(left, 13)]);
+        shift10 = e2;
+    }
+    d.digits = std::to_string(limbs.back());
+    for (std::size_t i = limbs.size() - 1; i-- > 0;) {
+        std::string part = std::to_string(limbs[i]);
+        d.digits += std::string(9 - part.size(), '0') + part;
+    }
+    d.pointPos = static_cast<int>(d.digits.size()) + shift10;
+    return d;
+}
+
+// Rounds half away from zero so that at most `decimals` digits stay after the point
+// (decimals may be negative: rounding to tens, hundreds...).
+void RoundDecimal(Decimal& d, int decimals) {
+    const long keep = static_cast<long>(d.pointPos) + decimals;  // digits kept from the front
+    if (keep >= static_cast<long>(d.digits.size()) || d.digits.empty()) return;
+    if (keep < 0) {
+        d.digits.clear();
+        return;
+    }
+    const bool up = d.digits[static_cast<std::size_t>(keep)] >= '5';
+    d.digits.resize(static_cast<std::size_t>(keep));
+    if (up) {
+        std::size_t i = d.digits.size();
+        while (i > 0 && d.digits[i - 1] == '9') {
+            d.digits[i - 1] = '0';
+            --i;
+        }
+        if (i == 0) {
+            d.digits.insert(d.digits.begin(), '1');
+            ++d.pointPos;
+        } else {
+            ++d.digits[i - 1];
+        }
+    }
+    // Strip trailing zeros; strip leading zeros keeping pointPos in step.
+    while (!d.digits.empty() && d.digits.back() == '0')
+        d.digits.pop_back();
+    std::size_t lead = 0;
+    while (lead < d.digits.size() && d.digits[lead] == '0')
+        ++lead;
+    d.digits.erase(0, lead);
+    d.pointPos -= static_cast<int>(lead);
+    if (d.digits.empty()) d.pointPos = 0;
+}
+
+std::string FixedFromDecimal(const Decimal& d, int decimals, bool negative) {
+    std::string out;
+    if (negative && !d.digits.empty()) out += '-';
+    const int len = static_cast<int>(d.digits.size());
+    if (d.digits.empty() || d.pointPos <= 0) {
+        out += '0';
+    } else {
+        for (int i = 0; i < d.pointPos; ++i)
+            out += i < len ? d.digits[static_cast<std::size_t>(i)] : '0';
+    }
+    if (decimals > 0) {
+        out += '.';
+        for (int j = 0; j < decimals; ++j) {
+            const int idx = d.pointPos + j;  // index of the digit at 10^-(j+1)
+            out += (idx >= 0 && idx < len && !d.digits.empty())
+                       ? d.digits[static_cast<std::size_t>(idx)]
+                       : '0';
+        }
+    }
+    return out;
+}
+
+// General text of a decimal already rounded to its significant digits (no trailing zeros).
+std::string GeneralFromDecimal(const Decimal& d, bool negative) {
+    if (d.digits.empty()) return "0";
+    std::string out = negative ? "-" : "";
+    const int len = static_cast<int>(d.digits.size());
+    const int exp10 = d.pointPos - 1;  // exponent of the leading digit
+    if (exp10 < -4 || exp10 > 14) {
+        out += d.digits[0];
+        if (len > 1) {
+            out += '.';
+            out.append(d.digits, 1, std::string::npos);
+        }
+        out += 'E';
+        out += std::to_string(exp10);
+        return out;
+    }
+    if (d.pointPos <= 0) {
+        out += "0.";
+        out.append(static_cast<std::size_t>(-d.pointPos), '0');
+        out += d.digits;
+    } else if (d.pointPos >= len) {
+        out += d.digits;
+        out.append(static_cast<std::size_t>(d.pointPos - len), '0');
+    } else {
+        out.append(d.digits, 0, static_cast<std::size_t>(d.pointPos));
+        out += '.';
+        out.append(d.digits, static_cast<std::size_t>(d.pointPos), std::string::npos);
+    }
+    return out;
+}
+
+std::string NonFiniteText(long double v) {
+    if (std::isnan(v)) return "NAN";
+    return v < 0 ? "-INF" : "INF";
+}
+
+int ClampDecimals(int decimals) {
+    return std::clamp(decimals, 0, 18);
+}
+
+}  // namespace
+
+std::string FormatFixedExact(long double v, int decimals, int precision) {
+    if (!std::isfinite(v)) return NonFiniteText(v);
+    decimals = ClampDecimals(decimals);
+    const bool negative = std::signbit(v);
+    Decimal d = ExactDecimal(std::fabs(v));
+    if (d.digits.empty()) return FixedFromDecimal(d, decimals, false);
+    const int exp10 = d.pointPos - 1;
+    RoundDecimal(d, std::min(decimals, precision - 1 - exp10));
+    if (!d.digits.empty() && d.pointPos > precision) {
+        // More digits before the point than the precision: exponent form.
+        Decimal e = ExactDecimal(std::fabs(v));
+        RoundDecimal(e, precision - e.pointPos);
+        std::string out = negative ? "-" : "";
+        out += e.digits[0];
+        if (e.digits.size() > 1) {
+            out += '.';
+            out.append(e.digits, 1, std::string::npos);
+        }
+        out += "E" + std::to_string(e.pointPos - 1);
+        return out;
+    }
+    return FixedFromDecimal(d, decimals, negative);
+}
+
+std::string FormatGeneralExact(long double v) {
+    if (!std::isfinite(v)) return NonFiniteText(v);
+    Decimal d = ExactDecimal(std::fabs(v));
+    if (d.digits.empty()) return "0";
+    RoundDecimal(d, 15 - d.pointPos);
+    return GeneralFromDecimal(d, std::signbit(v));
+}
+
+// ---------------------------------------------------------------------------------------
+// Fast formats: the same rounding done on 128-bit integers. a × 10^k = m × 5^k × 2^(e2+k)
+// is exact while 5^k and the shift fit; otherwise the exact expansion is used.
+
+namespace {
+
+int DigitCount(std::uint64_t q) {
+    int n = 1;
+    while (n < 20 && q >= kPow10U[n])
+        ++n;
+    return n;
+}
+
+// floor(a × 10^k) and whether the rest is at least one half; false when it does not fit.
+bool ScaleFloor(std::uint64_t m, int e2, int k, std::uint64_t& q, bool& roundUp) {
+    if (k < 0 || k > kMaxExactPow10) return false;
+    const u128 p = static_cast<u128>(m) * kPow5[k];  // < 2^127
+    const int s = e2 + k;
+    u128 whole;
+    if (s >= 0) {
+        if (s >= 60) return false;
+        const u128 limit = static_cast<u128>(1) << (127 - s);
+        if (p >= limit) return false;
+        whole = p << s;
+        roundUp = false;
+    } else {
+        const int sh = -s;
+        if (sh >= 128) {
+            whole = 0;
+            roundUp = false;  // p < 2^127, so the rest is below one half
+        } else {
+            whole = p >> sh;
+            const u128 rest = p & ((static_cast<u128>(1) << sh) - 1);
+            roundUp = rest >= (static_cast<u128>(1) << (sh - 1));
+        }
+    }
+    if (whole > 0xFFFFFFFFFFFFFFFFULL) return false;
+    q = static_cast<std::uint64_t>(whole);
+    return true;
+}
+
+void AppendDigits(std::string& out, std::uint64_t q, int minDigits) {
+    char buf[24];
+    int n = 0;
+    do {
+        buf[n++] = static_cast<char>('0' + q % 10);
+        q /= 10;
+    } while (q != 0);
+    while (n < minDigits)
+        buf[n++] = '0';
+    while (n > 0)
+        out += buf[--n];
+}
+
+}  // namespace
+
+std::string FormatFixed(long double v, int decimals, int precision) {
+    if (!std::isfinite(v) || precision > 18 || precision < 1) {
+        return FormatFixedExact(v, decimals, precision);
+    }
+    decimals = ClampDecimals(decimals);
+    const long double a = std::fabs(v);
+    std::uint64_t m = 0;
+    int e2 = 0;
+    if (a != 0) Decompose(a, m, e2);
+    int k = decimals;
+    std::uint64_t q = 0;
+    bool up = false;
+    if (a != 0) {
+        if (!ScaleFloor(m, e2, k, q, up)) return FormatFixedExact(v, decimals, precision);
+        if (q != 0) {
+            const int nd = DigitCount(q);
+            if (nd > precision) {
+                k = decimals - (nd - precision);
+                if (k < 0 || !ScaleFloor(m, e2, k, q, up)) {
+                    return FormatFixedExact(v, decimals, precision);
+                }
+            }
+        }
+        if (up) ++q;
+        if (q != 0 && DigitCount(q) - k > precision)
+            return FormatFixedExact(v, decimals, precision);
+    }
+    std::string out;
+    out.reserve(static_cast<std::size_t>(decimals + 24));
+    if (v < 0 && q != 0) out += '-';
+    const std::size_t start = out.size();
+    AppendDigits(out, q, k + 1);
+    if (decimals > 0) {
+        out.insert(out.end() - k, '.');
+        out.append(static_cast<std::size_t>(decimals - k), '0');
+    }
+    (void)start;
+    return out;
+}
+
+std::string FormatGeneral(long double v) {
+    if (!std::isfinite(v)) return NonFiniteText(v);
+    if (v == 0) return "0";
+    const long double a = std::fabs(v);
+    std::uint64_t m;
+    int e2;
+    Decompose(a, m, e2);
+    int exp10 = static_cast<int>(std::floor(std::log10(a)));
+    std::uint64_t q = 0;
+    bool up = false;
+    bool found = false;
+    for (int attempt = 0; attempt < 3 && !found; ++attempt) {
+        const int k = 14 - exp10;
+        if (!ScaleFloor(m, e2, k, q, up)) return FormatGeneralExact(v);
+        if (q >= kPow10U[15]) {
+            ++exp10;
+        } else if (q < kPow10U[14]) {
+            --exp10;
+        } else {
+            found = true;
+        }
+    }
+    if (!found) return FormatGeneralExact(v);
+    if (up) ++q;
+    Decimal d;
+    d.digits.reserve(16);
+    AppendDigits(d.digits, q, 1);
+    d.pointPos = static_cast<int>(d.digits.size()) - (14 - exp10);
+    while (!d.digits.empty() && d.digits.back() == '0')
+        d.digits.pop_back();
+    return GeneralFromDecimal(d, v < 0);
+}
+
+}  // namespace dorvalix

@@ -1,0 +1,67 @@
+// Number texts: the conversions and formats every part of the program shares.
+//
+// Reals are extended precision (long double, 64-bit mantissa). Rounding of every format
+// is half away from zero on the exact decimal value of the binary number.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace dorvalix {
+
+// --- Texts -------------------------------------------------------------------------
+
+// Removes leading and trailing blanks and control characters (codes 0..32).
+std::string_view Trim(std::string_view text);
+
+// Number of characters (Unicode code points) of a UTF-8 text.
+std::size_t CharCount(std::string_view text);
+
+// --- Text to number ----------------------------------------------------------------
+
+// A real: leading and trailing blanks allowed, decimal point ".", optional sign and
+// exponent ("1.5", " -2.5e-3 ", ".5"). Empty texts, tabs, commas and anything else fail.
+// The result is the extended-precision value nearest to the decimal.
+bool TryParseReal(std::string_view text, long double& value);
+
+// As TryParseReal; throws ConversionError "'%s' は浮動小数点数ではありません".
+long double ParseReal(std::string_view text);
+
+// A 32-bit integer: leading blanks, optional sign, then decimal digits, or hexadecimal
+// digits after "$", "x" or "0x". Nothing may follow the digits, not even a blank.
+bool TryParseInt(std::string_view text, std::int32_t& value);
+
+// As TryParseInt; throws ConversionError "'%s' は整数ではありません".
+std::int32_t ParseInt(std::string_view text);
+
+// The texts of the two conversion errors.
+std::string RealConversionText(std::string_view text);
+std::string IntConversionText(std::string_view text);
+
+// --- Number to text ----------------------------------------------------------------
+
+// Fixed-point text: v rounded to at most `precision` significant digits and at most
+// `decimals` decimals (0..18), written with exactly `decimals` decimals and at least one
+// digit before the point; a minus sign only when the rounded value is not zero. A value
+// with more than `precision` digits before the point is written in exponent form.
+std::string FormatFixed(long double v, int decimals, int precision);
+
+// F(v, D) of the results panel and the reports: FormatFixed with 8 significant digits.
+inline std::string FormatF(long double v, int decimals) {
+    return FormatFixed(v, decimals, 8);
+}
+
+// Shortest general text with up to 15 significant digits, no trailing zeros
+// ("1.5", "100", "0.0001"); exponent form below 0.0001 or from 10^15 up ("1E-5", "1E15").
+std::string FormatGeneral(long double v);
+
+// The same formats computed digit by digit from the exact decimal expansion of v: slow,
+// and obviously right; the fast formatters are tested against them.
+std::string FormatFixedExact(long double v, int decimals, int precision);
+std::string FormatGeneralExact(long double v);
+
+// Integer to decimal text.
+std::string IntText(long long v);
+
+}  // namespace dorvalix
