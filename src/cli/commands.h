@@ -1,0 +1,17 @@
+// The subcommands of dorvalix-cli. Each takes the arguments after its name and returns the
+// exit status: 0 success, 1 refused or failed (message on `err`), 2 wrong usage.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace dorvalix::cli {
+
+int RunRefineCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunHklCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// The usage lines of both subcommands.
+extern const char* const kUsage;
+
+}  // namespace dorvalix::cli
