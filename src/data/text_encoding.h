@@ -1,0 +1,19 @@
+// Texts of files from other programs: UTF-8 as it is, Shift-JIS (CP932) from Windows.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace dorvalix {
+
+// True when `bytes` is well-formed UTF-8 (no overlong forms, no surrogates, nothing above
+// U+10FFFF).
+bool IsValidUtf8(std::string_view bytes);
+
+// The text of a file as UTF-8: a valid UTF-8 text is taken as it is (without a leading
+// byte-order mark); anything else is decoded from CP932, the Japanese Windows code page, so
+// that files written there open with their Japanese texts. A byte sequence that CP932 does
+// not define either becomes U+FFFD, so decoding never fails.
+std::string DecodeFileText(std::string_view bytes);
+
+}  // namespace dorvalix
