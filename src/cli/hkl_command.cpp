@@ -1,11 +1,162 @@
-// Placeholder until the hkl subcommand is written.
+// dorvalix-cli hkl: the hkl table of a cell, printed as the hkl window copies it to the
+// clipboard, without the empty lines that pad the grid.
+#include <array>
+#include <string>
+
 #include "commands.h"
+#include "errors.h"
+#include "hkl_table.h"
+#include "hkl_text.h"
+#include "numtext.h"
 
 namespace dorvalix::cli {
 
-int RunHklCommand(const std::vector<std::string>&, std::ostream&, std::ostream& err) {
-    err << "dorvalix-cli: hkl is not available in this build\n";
-    return 2;
+namespace {
+
+// Texts of the command line itself; the table's own refusals are the window's messages.
+constexpr Lang kLang = Lang::English;
+
+struct HklOptions {
+    std::array<long double, 6> cell{};
+    bool has_cell = false;
+    int system = 0;
+    long double d_min = 1.5L;
+    long double wavelength = 1.54178L;
+    bool has_wavelength = false;
+    bool has_xray = false;
+    std::string range = "all";
+    bool sort = false;
+};
+
+// Reads the options; returns false with `problem` set for wrong usage.
+bool ParseOptions(const std::vector<std::string>& args, HklOptions& o, std::string& problem) {
+    auto number = [&](std::size_t at, const std::string& option, long double& value) {
+        if (at >= args.size()) {
+            problem = option + " needs a value";
+            return false;
+        }
+        if (!TryParseReal(args[at], value)) {
+            problem = option + ": '" + args[at] + "' is not a number";
+            return false;
+        }
+        return true;
+    };
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& option = args[i];
+        if (option == "--cell") {
+            for (std::size_t v = 0; v < 6; ++v) {
+                if (!number(i + 1 + v, option, o.cell[v])) {
+                    if (i + 1 + v >= args.size()) problem = "--cell needs six numbers";
+                    return false;
+                }
+            }
+            o.has_cell = true;
+            i += 6;
+        } else if (option == "--system") {
+            std::int32_t code = 0;
+            if (i + 1 >= args.size() || !TryParseInt(args[i + 1], code) || code < 0 || code > 8) {
+                problem = "--system needs a crystal-system code from 0 to 8";
+                return false;
+            }
+            o.system = code;
+            ++i;
+        } else if (option == "--dmin") {
+            if (!number(i + 1, option, o.d_min)) return false;
+            ++i;
+        } else if (option == "--wavelength") {
+            if (o.has_xray) {
+                problem = "--wavelength and --xray exclude each other";
+                return false;
+            }
+            if (!number(i + 1, option, o.wavelength)) return false;
+            o.has_wavelength = true;
+            ++i;
+        } else if (option == "--xray") {
+            if (o.has_wavelength) {
+                problem = "--wavelength and --xray exclude each other";
+                return false;
+            }
+            const WavelengthPreset* preset =
+                i + 1 < args.size() ? FindWavelengthPreset(args[i + 1]) : nullptr;
+            if (preset == nullptr) {
+                problem = "--xray needs one of";
+                for (const WavelengthPreset& p : kWavelengthPresets)
+                    problem += std::string(" ") + p.name;
+                return false;
+            }
+            o.wavelength = preset->wavelength;
+            o.has_xray = true;
+            ++i;
+        } else if (option == "--range") {
+            if (i + 1 >= args.size() || (args[i + 1] != "all" && args[i + 1] != "asym")) {
+                problem = "--range needs all or asym";
+                return false;
+            }
+            o.range = args[i + 1];
+            ++i;
+        } else if (option == "--sort") {
+            o.sort = true;
+        } else {
+            problem = "unknown argument '" + option + "'";
+            return false;
+        }
+    }
+    if (!o.has_cell) {
+        problem = "--cell A B C ALPHA BETA GAMMA is required";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int RunHklCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    HklOptions options;
+    std::string problem;
+    if (!ParseOptions(args, options, problem)) {
+        err << "dorvalix-cli hkl: " << problem << "\n" << kUsage;
+        return 2;
+    }
+    try {
+        HklRefusal refusal = CheckWavelength(options.wavelength);
+        if (!refusal) refusal = CheckMinimumD(options.d_min);
+        const auto& c = options.cell;
+        const HklCell cell = CellFromDegrees(c[0], c[1], c[2], c[3], c[4], c[5]);
+        IndexRange range;
+        if (!refusal) refusal = ComputeIndexRange(cell, options.d_min, range);
+        HklTable table;
+        if (!refusal) {
+            const HklParameters parameters{options.system, options.range, options.wavelength,
+                                           options.d_min};
+            refusal = GenerateHklTable(cell, range, parameters, table);
+        }
+        if (refusal) {
+            err << refusal->In(kLang) << "\n";
+            return 1;
+        }
+        if (options.sort && !table.empty()) SortHklTable(table);
+
+        // Written in blocks, so that a large table never needs its whole text at once.
+        constexpr std::size_t kBlockRows = 16384;
+        std::string block(kBlockRows * kMaxHklLineLength, '\0');
+        for (std::size_t first = 0; first < table.size(); first += kBlockRows) {
+            const std::size_t last = std::min(table.size(), first + kBlockRows);
+            char* end = block.data();
+            for (std::size_t i = first; i < last; ++i)
+                end = WriteHklLine(end, table[i]);
+            out.write(block.data(), end - block.data());
+        }
+        out.flush();
+        if (!out) {
+            err << "dorvalix-cli hkl: the table could not be written\n";
+            return 1;
+        }
+        return 0;
+    } catch (const DorvalixError& e) {
+        // The window's error box shows the text followed by ".".
+        err << e.Text() << ".\n";
+        return 1;
+    }
 }
 
 }  // namespace dorvalix::cli

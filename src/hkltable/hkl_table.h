@@ -1,0 +1,181 @@
+// The hkl table: every reflection of a unit cell down to a minimum d, with its d and its
+// diffraction angle 2θ for an X-ray wavelength.
+//
+// The table is held compactly (one HklReflection of 20 bytes per row) and its cell texts are
+// written on demand from the stored, already rounded values (hkl_text.h), so a window can
+// show hundreds of thousands of rows without holding a text per cell.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "lang.h"
+
+namespace dorvalix {
+
+// --- Messages ------------------------------------------------------------------------
+
+// A step the user can mend returns the message to show, or nothing when it succeeded.
+using HklRefusal = std::optional<Text>;
+
+extern const Text kSetCellConstantText;  // "Set Cell Constant"
+extern const Text kSetHklRangeText;      // "Set hkl range "
+extern const Text kWavelengthNotPositiveText;
+extern const Text kMinimumDNotPositiveText;
+extern const Text kRangeTooLargeText;
+extern const Text kTooManyReflectionsText;
+
+// Largest index range and table the program builds: beyond them the work would take
+// minutes and gigabytes, and a larger minimum d is what the user wants anyway.
+constexpr long double kMaxIndexTriples = 50'000'000;
+constexpr std::size_t kMaxReflections = 5'000'000;
+
+// λ and the minimum d must be greater than 0 (and finite): a 2θ of 0.00 for every
+// reflection, or a division by zero, is no table.
+HklRefusal CheckWavelength(long double wavelength);
+HklRefusal CheckMinimumD(long double d_min);
+
+// --- Wavelengths -----------------------------------------------------------------------
+
+struct WavelengthPreset {
+    const char* name;  // stored as "x_ray" and shown as the menu caption
+    long double wavelength;
+};
+extern const std::array<WavelengthPreset, 8> kWavelengthPresets;
+
+// The preset of that name (letter case ignored), or nullptr.
+const WavelengthPreset* FindWavelengthPreset(std::string_view name);
+
+// --- Cell and metric ---------------------------------------------------------------------
+
+// Degrees to radians with the table's own constant (not π to full precision).
+constexpr long double kHklPi = 3.141592L;
+
+// The current cell: a, b, c in Å, angles in radians. a == 0: no cell read yet.
+struct HklCell {
+    long double a = 0, b = 0, c = 0;
+    long double alpha = 0, beta = 0, gamma = 0;
+};
+
+// Stores the value of cell-grid row 0..5 (a, b, c, α, β, γ; angles typed in degrees).
+void StoreCellValue(HklCell& cell, int row, long double value);
+
+// The cell from three lengths and three angles in degrees.
+HklCell CellFromDegrees(long double a, long double b, long double c, long double alpha,
+                        long double beta, long double gamma);
+
+// Parses the six value texts of the cell grid into `cell`, each stored as soon as it is
+// parsed; a text that is not a number throws ConversionError (earlier rows stay stored).
+void ReadCellTexts(const std::array<std::string, 6>& texts, HklCell& cell);
+
+// S(h, k, l) = h·S_hh·h + k·S_kk·k + l·S_ll·l + 2·S_hk·h·k + 2·S_kl·k·l + 2·S_hl·h·l = V²/d².
+struct CellMetric {
+    long double s_hh = 0, s_kk = 0, s_ll = 0;
+    long double s_hk = 0, s_kl = 0, s_hl = 0;
+    long double v = 0;
+};
+
+// Throws FloatFault when the angles form no cell (square root of a negative number) or a
+// product overflows.
+CellMetric ComputeCellMetric(const HklCell& cell);
+
+// d = V × √(1 ÷ S), S summed in the order h, k, l, hk, kl, hl. Throws FloatFault when S is
+// 0 (division by zero), negative (invalid operation) or not finite (overflow).
+long double SpacingD(const CellMetric& m, int h, int k, int l);
+
+// --- Index range -------------------------------------------------------------------------
+
+// hmin = −hmax and so on; hmax == 0: no range computed yet.
+struct IndexRange {
+    int hmin = 0, hmax = 0, kmin = 0, kmax = 0, lmin = 0, lmax = 0;
+};
+
+// Number of (h, k, l) the range covers.
+long double IndexTripleCount(const IndexRange& range);
+
+// hmax = trunc(a ÷ d_min) + 1, kmax = trunc(b ÷ d_min) + 1, lmax = trunc(c ÷ d_min) + 1:
+// |h| ≤ a ÷ d holds for every reflection of every cell, oblique or not. Refused, with the
+// range unchanged, without a cell (a == 0), for a minimum d that is not positive and for
+// a range of more than kMaxIndexTriples triples.
+HklRefusal ComputeIndexRange(const HklCell& cell, long double d_min, IndexRange& range);
+
+// --- Table -------------------------------------------------------------------------------
+
+// One reflection. d and 2θ are held as the values their texts show (rounded as the formats
+// demand); the flags keep the leading-blank choice, which is made on the unrounded values.
+struct HklReflection {
+    std::int32_t h, k, l;
+    // d rounded to 6 significant digits and 4 decimals, as q × 10^(e − 4) with q < 10^6
+    // (q ≥ 10^5 when e > 0): key = e << 20 | q. A larger key is a larger displayed d, an
+    // equal key the same text.
+    std::uint32_t d_key;
+    std::uint16_t two_theta;  // 2θ in hundredths of a degree, rounded
+    std::uint8_t flags;       // kDAtLeast10 | kTwoThetaAtLeast10 | kTwoThetaAtLeast100
+};
+constexpr std::uint8_t kDAtLeast10 = 1;
+constexpr std::uint8_t kTwoThetaAtLeast10 = 2;
+constexpr std::uint8_t kTwoThetaAtLeast100 = 4;
+
+// Rows 1..n of the table grid are rows[0..n−1].
+using HklTable = std::vector<HklReflection>;
+
+// What the hkl window holds besides its settings: the current cell, the range, the table
+// and the table grid's row count (header included; 200 until the first table is made).
+struct HklState {
+    HklCell cell;
+    IndexRange range;
+    HklTable table;
+    int grid_rows = 200;
+};
+
+// Row count of the table grid after a table of n reflections: n + 1, never below 30.
+int HklGridRowCount(std::size_t n);
+
+// The inputs of a generation besides the cell and the range.
+struct HklParameters {
+    int system = 0;                 // crystal-system code
+    std::string_view range_choice;  // "all", "asym"; any other text keeps nothing
+    long double wavelength = 1.54178L;
+    long double d_min = 1.5L;
+};
+
+// Keeps one representative of each class of reflections the Laue symmetry of the system
+// makes equivalent; codes outside 1..8 keep every triple.
+bool InAsymmetricUnit(int system, int h, int k, int l);
+
+// arctan(x ÷ √(1 − x²)); x × π ÷ 2 for x = ±1; 999 for |x| > 1.
+double ArcSinSafe(double x);
+
+// Every (h, k, l) of the range with h outermost and l innermost, each ascending, except
+// (0, 0, 0), those outside the range choice, those with d < d_min·(1 − 10⁻⁹) and those
+// with d ≤ λ ÷ 2, into `table` (emptied first). Refused, with the table left empty, for a
+// λ or minimum d that is not positive, a range of more than kMaxIndexTriples triples and
+// a table of more than kMaxReflections reflections. FloatFault for a degenerate cell: the
+// rows made before it stay.
+HklRefusal GenerateHklTable(const HklCell& cell, const IndexRange& range,
+                            const HklParameters& parameters, HklTable& table);
+
+// Calculate of the hkl window: the table from the cell grid's texts. Without an a text
+// ("Set Cell Constant") or a range ("Set hkl range ") the table is left empty; otherwise
+// the texts become the current cell (ConversionError for a non-number) and the table is
+// generated. The grid's row count is set unless an exception ends the command.
+HklRefusal GenerateHklTable(const std::array<std::string, 6>& cell_texts,
+                            const HklParameters& parameters, HklState& state);
+
+// --- Sort --------------------------------------------------------------------------------
+
+// Progress of the sort: called with the number of steps done, 0 .. n − 1 (the progress
+// bar runs from 0 to n − 1), at the start, about every 65536 steps and at the end.
+using HklSortProgress = std::function<void(std::size_t done)>;
+
+// Orders the rows by displayed d, largest first, exactly as the selection sort that, for
+// i = 1 .. n − 1, exchanges row i with the first row of the largest d among rows i..n
+// does — including its order among equal d texts — in O(n log n).
+void SortHklTable(HklTable& table, const HklSortProgress& progress = {});
+
+}  // namespace dorvalix

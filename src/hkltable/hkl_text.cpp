@@ -1,0 +1,242 @@
+#include "hkl_text.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "errors.h"
+#include "numtext.h"
+
+namespace dorvalix {
+
+namespace {
+
+using u128 = unsigned __int128;
+
+constexpr std::uint32_t kPow10[7] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+
+// x = m × 2^e2 with a 64-bit m, read from the x87 extended format (explicit integer bit).
+static_assert(std::numeric_limits<long double>::digits == 64, "x87 extended precision expected");
+inline void Decompose(long double x, std::uint64_t& m, int& e2) {
+    unsigned char bytes[sizeof(long double)];
+    std::memcpy(bytes, &x, sizeof bytes);
+    std::memcpy(&m, bytes, 8);
+    const int biased = (bytes[8] | (bytes[9] << 8)) & 0x7FFF;
+    e2 = (biased == 0 ? 1 : biased) - 16383 - 63;
+}
+
+// x × 10^k rounded half away from zero, computed exactly on the binary value of x.
+// 0 ≤ x, 0 ≤ k ≤ 4, x × 10^k < 2^63.
+inline std::uint64_t RoundScaled(long double x, int k) {
+    std::uint64_t m;
+    int e2;
+    Decompose(x, m, e2);
+    const u128 p = static_cast<u128>(m) * kPow10[k];  // < 2^78
+    if (e2 >= 0) return static_cast<std::uint64_t>(p << e2);
+    const int shift = -e2;
+    if (shift > 80) return 0;  // below one half
+    const u128 whole = p >> shift;
+    const u128 rest = p & ((static_cast<u128>(1) << shift) - 1);
+    return static_cast<std::uint64_t>(whole) + (rest >= (static_cast<u128>(1) << (shift - 1)));
+}
+
+constexpr int kQBits = 20;
+constexpr std::uint32_t kQMask = (1U << kQBits) - 1;
+constexpr int kMaxKeyExponent = (1 << (32 - kQBits)) - 1;
+
+// Digits of v, at least `width` of them, written backwards ending at `end`.
+inline char* WriteDigitsBackward(char* end, std::uint64_t v, int width) {
+    do {
+        *--end = static_cast<char>('0' + v % 10);
+        v /= 10;
+        --width;
+    } while (v != 0 || width > 0);
+    return end;
+}
+
+inline char* WriteUnsigned(char* out, std::uint64_t v, int width = 1) {
+    char buffer[24];
+    char* const end = buffer + sizeof buffer;
+    char* begin = WriteDigitsBackward(end, v, width);
+    const std::size_t n = static_cast<std::size_t>(end - begin);
+    std::memcpy(out, begin, n);
+    return out + n;
+}
+
+inline char* WriteIndex(char* out, std::int32_t v) {
+    *out++ = ' ';
+    if (v < 0) {
+        *out++ = '-';
+        return WriteUnsigned(out, 0ULL - static_cast<std::uint64_t>(static_cast<std::int64_t>(v)));
+    }
+    *out++ = ' ';
+    return WriteUnsigned(out, static_cast<std::uint64_t>(v));
+}
+
+// The fixed text of d: "q.qqqq" with exactly 4 decimals, or the exponent form
+// ("1.23457E6") from 10^6 up.
+char* WriteDValue(char* out, std::uint32_t key) {
+    const int e = static_cast<int>(key >> kQBits);
+    const std::uint32_t q = key & kQMask;
+    if (e <= 4) {
+        const int decimals = 4 - e;  // of q; the rest of the 4 are zeros
+        out = WriteUnsigned(out, q / kPow10[decimals]);
+        *out++ = '.';
+        if (decimals > 0) out = WriteUnsigned(out, q % kPow10[decimals], decimals);
+        for (int i = decimals; i < 4; ++i)
+            *out++ = '0';
+        return out;
+    }
+    // q has six digits: d.ddddd without trailing zeros, then the exponent of the first.
+    char digits[6];
+    WriteDigitsBackward(digits + 6, q, 6);
+    int used = 6;
+    while (used > 1 && digits[used - 1] == '0')
+        --used;
+    *out++ = digits[0];
+    if (used > 1) {
+        *out++ = '.';
+        std::memcpy(out, digits + 1, static_cast<std::size_t>(used - 1));
+        out += used - 1;
+    }
+    *out++ = 'E';
+    return WriteUnsigned(out, static_cast<std::uint64_t>(e + 1));
+}
+
+char* WriteDCell(char* out, const HklReflection& r) {
+    *out++ = ' ';
+    *out++ = ' ';
+    if ((r.flags & kDAtLeast10) == 0) *out++ = ' ';
+    return WriteDValue(out, r.d_key);
+}
+
+char* WriteTwoThetaCell(char* out, const HklReflection& r) {
+    *out++ = ' ';
+    if ((r.flags & kTwoThetaAtLeast100) == 0) *out++ = ' ';
+    if ((r.flags & kTwoThetaAtLeast10) == 0) *out++ = ' ';
+    out = WriteUnsigned(out, r.two_theta / 100U);
+    *out++ = '.';
+    return WriteUnsigned(out, r.two_theta % 100U, 2);
+}
+
+}  // namespace
+
+std::uint32_t DKeyOf(long double d) {
+    if (d < 1e14L) {
+        // Four decimals while that leaves at most six digits, then one decimal fewer at a
+        // time: the rounding position of six significant digits.
+        for (int k = 4; k >= 0; --k) {
+            const std::uint64_t q = RoundScaled(d, k);
+            if (q < kPow10[6]) return (static_cast<std::uint32_t>(4 - k) << kQBits) | q;
+        }
+    }
+    // From 10^6 up the text has an exponent: take its six digits from the exact formatter.
+    const std::string text = FormatFixedExact(d, 4, 6);
+    const std::size_t e_at = text.find('E');
+    std::uint32_t q = 0;
+    int digits = 0;
+    for (std::size_t i = 0; i < e_at; ++i) {
+        if (text[i] >= '0' && text[i] <= '9') {
+            q = q * 10 + static_cast<std::uint32_t>(text[i] - '0');
+            ++digits;
+        }
+    }
+    for (; digits < 6; ++digits)
+        q *= 10;
+    const int exponent = std::stoi(text.substr(e_at + 1));
+    if (exponent - 1 > kMaxKeyExponent) throw FloatFault(FloatFault::Kind::Overflow);
+    return (static_cast<std::uint32_t>(exponent - 1) << kQBits) | q;
+}
+
+std::uint16_t TwoThetaHundredthsOf(long double two_theta) {
+    return static_cast<std::uint16_t>(RoundScaled(two_theta, 2));
+}
+
+HklReflection MakeReflection(int h, int k, int l, long double d, long double two_theta) {
+    HklReflection r;
+    r.h = h;
+    r.k = k;
+    r.l = l;
+    r.d_key = DKeyOf(d);
+    r.two_theta = TwoThetaHundredthsOf(two_theta);
+    r.flags = static_cast<std::uint8_t>((d >= 10 ? kDAtLeast10 : 0) |
+                                        (two_theta >= 10 ? kTwoThetaAtLeast10 : 0) |
+                                        (two_theta >= 100 ? kTwoThetaAtLeast100 : 0));
+    return r;
+}
+
+long double DValueOfKey(std::uint32_t d_key) {
+    char text[32];
+    char* end = WriteDValue(text, d_key);
+    return ParseReal(std::string_view(text, static_cast<std::size_t>(end - text)));
+}
+
+std::string HklCellText(const HklReflection& r, int column) {
+    char text[kMaxHklLineLength];
+    char* end = text;
+    switch (column) {
+        case 0:
+            end = WriteDCell(text, r);
+            break;
+        case 1:
+            end = WriteIndex(text, r.h);
+            break;
+        case 2:
+            end = WriteIndex(text, r.k);
+            break;
+        case 3:
+            end = WriteIndex(text, r.l);
+            break;
+        case 4:
+            end = WriteTwoThetaCell(text, r);
+            break;
+        default:
+            break;
+    }
+    return std::string(text, static_cast<std::size_t>(end - text));
+}
+
+char* WriteHklLine(char* out, const HklReflection& r) {
+    out = WriteDCell(out, r);
+    out = WriteIndex(out, r.h);
+    out = WriteIndex(out, r.k);
+    out = WriteIndex(out, r.l);
+    out = WriteTwoThetaCell(out, r);
+    *out++ = '\r';
+    *out++ = '\n';
+    return out;
+}
+
+std::string CopyHklTable(const HklTable& table, int grid_rows) {
+    const std::size_t lines = grid_rows > 1 ? static_cast<std::size_t>(grid_rows - 1) : 0;
+    const std::size_t filled = std::min(lines, table.size());
+    std::string text;
+    text.resize(filled * kMaxHklLineLength + (lines - filled) * 2);
+    char* const begin = text.data();
+    char* out = begin;
+    for (std::size_t i = 0; i < filled; ++i)
+        out = WriteHklLine(out, table[i]);
+    for (std::size_t i = filled; i < lines; ++i) {
+        *out++ = '\r';
+        *out++ = '\n';
+    }
+    text.resize(static_cast<std::size_t>(out - begin));
+    return text;
+}
+
+std::string RangeGridText(int value) {
+    return "   " + IntText(value);
+}
+
+std::string CellGridText(long double x) {
+    const char* blanks = x >= 100 ? "  " : x >= 10 ? "   " : "    ";
+    return blanks + FormatGeneral(x);
+}
+
+std::string RefinedCellGridText(long double x) {
+    const long double rounded = std::trunc(x * 10000 + 0.5L) / 10000;
+    const char* blanks = x >= 100 ? "  " : x >= 10 ? "   " : "    ";
+    return blanks + FormatGeneral(rounded);
+}
+
+}  // namespace dorvalix
