@@ -19,7 +19,7 @@ long double CellParameters::operator[](int row) const {
     return fields[row];
 }
 
-bool CheckIndexCells(ObservationTable& table) {
+bool CheckIndexCells(ObservationTable& table, DValueCache* cache) {
     int last = 0;
     for (int r = kMaxObservations; r >= 1; --r) {
         if (!Trim(table.Cell(0, r)).empty()) {
@@ -34,6 +34,7 @@ bool CheckIndexCells(ObservationTable& table) {
         for (int c = r; c < last; ++c) {
             table.rows[static_cast<std::size_t>(c)] =
                 std::move(table.rows[static_cast<std::size_t>(c + 1)]);
+            if (cache != nullptr) cache->MoveRow(c + 1, c);
         }
         table.ClearRow(last);
     }
@@ -51,7 +52,7 @@ bool CheckIndexCells(ObservationTable& table) {
     return true;
 }
 
-bool ParseObservations(ObservationTable& table, CellRef& failed) {
+bool ParseObservations(ObservationTable& table, CellRef& failed, const DValueCache* cache) {
     ParsedObservations& obs = table.parsed;
     int i = 0;
     obs.count = 0;
@@ -59,7 +60,9 @@ bool ParseObservations(ObservationTable& table, CellRef& failed) {
         if (table.IsExcluded(r)) continue;
         ++i;
         long double d;
-        if (!TryParseReal(Trim(table.Cell(0, r)), d)) {
+        if (cache != nullptr && cache->known[static_cast<std::size_t>(r)]) {
+            d = cache->value[static_cast<std::size_t>(r)];
+        } else if (!TryParseReal(Trim(table.Cell(0, r)), d)) {
             failed = {0, r};
             return false;
         }
@@ -78,17 +81,38 @@ bool ParseObservations(ObservationTable& table, CellRef& failed) {
     return true;
 }
 
+namespace {
+
+// Column 4 of an included row: " +" and |q| for q >= 0; for q < 0 one blank and the signed
+// value, which keeps its minus sign even when it rounds to zero.
+void WriteQDifference(std::string& cell, long double q) {
+    char buf[kFixedTextCapacity + 2];
+    std::size_t len;
+    if (q >= 0) {
+        buf[0] = ' ';
+        buf[1] = '+';
+        len = 2 + FormatFixedTo(q, 5, 8, buf + 2);
+    } else {
+        buf[0] = ' ';
+        len = 1 + FormatFixedTo(q, 5, 8, buf + 1);
+        if (std::string_view(buf, len) == " 0.00000") {
+            cell = " -0.00000";
+            return;
+        }
+    }
+    cell.assign(buf, len);
+}
+
+}  // namespace
+
 void ComputeResiduals(CalculationState& state) {
     ObservationTable& table = state.table;
     const ParsedObservations& obs = table.parsed;
     RefinementResult& res = state.result;
     const CellParameters& rc = res.reciprocal;
     const long double ca = Cos0(rc.alpha), cb = Cos0(rc.beta), cg = Cos0(rc.gamma);
-    long double sum = 0;
-    int i = 0;
-    for (int r = 1; r <= static_cast<int>(table.filled); ++r) {
-        if (table.IsExcluded(r)) continue;
-        ++i;
+    // Qo − Qc, d_calc and d_obs − d_calc of included observation i.
+    auto evaluate = [&](int i) {
         const long double h = obs.h[static_cast<std::size_t>(i)];
         const long double k = obs.k[static_cast<std::size_t>(i)];
         const long double l = obs.l[static_cast<std::size_t>(i)];
@@ -96,20 +120,34 @@ void ComputeResiduals(CalculationState& state) {
         // Qc from the reciprocal parameters, with the fixed angles of the system.
         const long double qc = ha * ha + kb * kb + lc * lc + cg * (2 * rc.a * rc.b * h * k) +
                                ca * (2 * rc.b * rc.c * k * l) + cb * (2 * rc.c * rc.a * l * h);
-        const long double q = state.work.qo[static_cast<std::size_t>(i)] - qc;
         res.dCalc[static_cast<std::size_t>(i)] = 1 / std::sqrt(qc);
         res.dDiff[static_cast<std::size_t>(i)] =
             obs.d[static_cast<std::size_t>(i)] - res.dCalc[static_cast<std::size_t>(i)];
-        sum += q * q;
-        CheckFloatFaults();
-        // " +" for q >= 0; a negative q keeps its sign even when it rounds to zero.
-        std::string& cell = table.Cell(4, r);
-        if (q >= 0) {
-            cell = " +" + FormatF(q, 5);
-        } else {
-            cell = " " + FormatF(q, 5);
-            if (cell == " 0.00000") cell = " -0.00000";
+        return state.work.qo[static_cast<std::size_t>(i)] - qc;
+    };
+    // All rows at once with one fault test; after a fault the rows are done again one by
+    // one, so that those before the failing row show their new texts and the rest do not.
+    std::array<long double, kTableRows> q;
+    long double sum = 0;
+    for (int i = 1; i <= obs.count; ++i) {
+        q[static_cast<std::size_t>(i)] = evaluate(i);
+        sum += q[static_cast<std::size_t>(i)] * q[static_cast<std::size_t>(i)];
+    }
+    const bool rowByRow = FloatFaultRaised();
+    if (rowByRow) {
+        ClearFloatFaults();
+        sum = 0;
+    }
+    int i = 0;
+    for (int r = 1; r <= static_cast<int>(table.filled); ++r) {
+        if (table.IsExcluded(r)) continue;
+        ++i;
+        if (rowByRow) {
+            q[static_cast<std::size_t>(i)] = evaluate(i);
+            sum += q[static_cast<std::size_t>(i)] * q[static_cast<std::size_t>(i)];
+            CheckFloatFaults();
         }
+        WriteQDifference(table.Cell(4, r), q[static_cast<std::size_t>(i)]);
     }
     res.residual = sum;
     state.panel.residual = ResidualText(sum);
@@ -126,9 +164,10 @@ void Show(RunReport& report, const Text& text, Lang lang) {
 
 void ExecuteRun(CalculationState& state, Lang lang, RunReport& report) {
     ObservationTable& table = state.table;
-    if (auto current = NormalizeCells(table)) report.currentCell = current;
-    SortRows(table);
-    const bool indicesComplete = CheckIndexCells(table);
+    DValueCache& cache = state.dValues;
+    if (auto current = NormalizeCells(table, &cache)) report.currentCell = current;
+    SortRows(table, &cache);
+    const bool indicesComplete = CheckIndexCells(table, &cache);
     if (!indicesComplete) Show(report, run_text::kSetIndexData, lang);
     ClearResultsPanel(state.panel);
     for (int r = 1; r <= static_cast<int>(table.filled); ++r) {
@@ -145,7 +184,7 @@ void ExecuteRun(CalculationState& state, Lang lang, RunReport& report) {
     }
 
     CellRef failed;
-    state.parseSucceeded = ParseObservations(table, failed);
+    state.parseSucceeded = ParseObservations(table, failed, &cache);
     if (!state.parseSucceeded) {
         report.currentCell = failed;
         return Show(report,
@@ -160,7 +199,6 @@ void ExecuteRun(CalculationState& state, Lang lang, RunReport& report) {
     res.p = p;
     ClearFloatFaults();
     BuildDesignMatrix(work, table.parsed, code);
-    TransposeDesignMatrix(work, n, p);
     ComputeObservedQ(work, table.parsed);
     BuildNormalMatrix(work, n, p, res.m);
     if (!InvertNormalMatrix(res.m, p)) return Show(report, run_text::kTooSmallPivot, lang);

@@ -22,6 +22,7 @@ struct CalculationState {
     bool resultValid = false;     // set by a complete run, cleared by clearing the table
     bool parseSucceeded = false;  // last ParseObservations converted every included row
     LeastSquaresWork work;
+    DValueCache dValues;  // the d numbers read during a run
 };
 
 // The messages a run can show (one message box with an OK button).
@@ -47,11 +48,12 @@ struct RunReport {
 // Closes holes above the last d value (rows move up whole, the vacated last row is
 // emptied), recounts, and checks that every filled row has its three index cells. False
 // when one is empty (the counts then hold what was reached up to that row).
-bool CheckIndexCells(ObservationTable& table);
+bool CheckIndexCells(ObservationTable& table, DValueCache* cache = nullptr);
 
 // Fills the parsed arrays from the rows 1..filled that are not excluded. On a conversion
 // failure returns false and sets `failed` to the cell; entries already written stay.
-bool ParseObservations(ObservationTable& table, CellRef& failed);
+bool ParseObservations(ObservationTable& table, CellRef& failed,
+                       const DValueCache* cache = nullptr);
 
 // Qc, d_calc, d_obs − d_calc of every included row, Qo − Qc into column 4 and R into the
 // residual label.

@@ -37,10 +37,10 @@ int ParameterCount(int code) {
     return IsCrystalSystem(code) ? kParameterCounts[code] : 0;
 }
 
-DesignRow MakeDesignRow(int code, std::int32_t h, std::int32_t k, std::int32_t l) {
+IntegerDesignRow MakeIntegerDesignRow(int code, std::int32_t h, std::int32_t k, std::int32_t l) {
     const std::int32_t hh = Mul(h, h), kk = Mul(k, k), ll = Mul(l, l);
     const std::int32_t hk = Mul(h, k), kl = Mul(k, l), lh = Mul(l, h);
-    std::array<std::int32_t, kMaxCoefficients> e{};
+    IntegerDesignRow e{};
     switch (code) {
         case kCubic:
             e = {Add(Add(hh, kk), ll)};
@@ -69,6 +69,11 @@ DesignRow MakeDesignRow(int code, std::int32_t h, std::int32_t k, std::int32_t l
         default:
             break;
     }
+    return e;
+}
+
+DesignRow MakeDesignRow(int code, std::int32_t h, std::int32_t k, std::int32_t l) {
+    const IntegerDesignRow e = MakeIntegerDesignRow(code, h, k, l);
     DesignRow row{};
     for (int j = 0; j < kMaxCoefficients; ++j)
         row[j] = static_cast<long double>(e[j]);

@@ -38,4 +38,8 @@ int ParameterCount(int code);
 using DesignRow = std::array<long double, kMaxCoefficients>;
 DesignRow MakeDesignRow(int code, std::int32_t h, std::int32_t k, std::int32_t l);
 
+// The same entries before the conversion to extended.
+using IntegerDesignRow = std::array<std::int32_t, kMaxCoefficients>;
+IntegerDesignRow MakeIntegerDesignRow(int code, std::int32_t h, std::int32_t k, std::int32_t l);
+
 }  // namespace dorvalix

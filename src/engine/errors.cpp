@@ -34,4 +34,9 @@ __attribute__((noinline)) void CheckFloatFaults() {
     throw FloatFault(FloatFault::Kind::Overflow);
 }
 
+__attribute__((noinline)) bool FloatFaultRaised() {
+    asm volatile("" ::: "memory");
+    return std::fetestexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW) != 0;
+}
+
 }  // namespace dorvalix

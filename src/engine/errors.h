@@ -49,4 +49,7 @@ void ClearFloatFaults();
 // then overflow) wins.
 void CheckFloatFaults();
 
+// Whether one of those three faults happened since the last ClearFloatFaults.
+bool FloatFaultRaised();
+
 }  // namespace dorvalix

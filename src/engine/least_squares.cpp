@@ -10,36 +10,50 @@ namespace dorvalix {
 void BuildDesignMatrix(LeastSquaresWork& work, const ParsedObservations& obs, int code) {
     const int p = ParameterCount(code);
     for (int i = 1; i <= obs.count; ++i) {
-        const DesignRow row = MakeDesignRow(code, obs.h[i], obs.k[i], obs.l[i]);
-        for (int j = 1; j <= p; ++j)
-            work.a[i][j] = row[static_cast<std::size_t>(j - 1)];
-    }
-}
-
-void TransposeDesignMatrix(LeastSquaresWork& work, int n, int p) {
-    for (int i = 1; i <= n; ++i) {
-        for (int j = 1; j <= p; ++j)
-            work.at[j][i] = work.a[i][j];
+        const IntegerDesignRow row = MakeIntegerDesignRow(code, obs.h[i], obs.k[i], obs.l[i]);
+        for (int j = 1; j <= p; ++j) {
+            work.ai[i][j] = row[static_cast<std::size_t>(j - 1)];
+            work.a[i][j] = static_cast<long double>(work.ai[i][j]);
+        }
     }
 }
 
 void ComputeObservedQ(LeastSquaresWork& work, const ParsedObservations& obs) {
-    for (int i = 1; i <= obs.count; ++i) {
+    for (int i = 1; i <= obs.count; ++i)
         work.qo[i] = 1 / (obs.d[i] * obs.d[i]);
-        CheckFloatFaults();
-    }
+    CheckFloatFaults();
 }
 
 void BuildNormalMatrix(const LeastSquaresWork& work, int n, int p, NormalMatrix& m) {
     for (auto& row : m)
         row.fill(0);
-    // The loops run observation-outermost so that the P×P sums advance side by side;
-    // each entry is still summed over i = 1, 2, .., N in that order.
-    for (int i = 1; i <= n; ++i) {
-        for (int r = 1; r <= p; ++r) {
-            const long double atri = work.at[r][i];
-            for (int c = 1; c <= p; ++c)
-                m[r][c] += atri * work.a[i][c];
+    // The design entries are integers. While every one is at most 2^26 in magnitude, each
+    // product is below 2^52 and each partial sum of at most 300 products below 2^61, so
+    // the extended-precision sums are exact and equal the 64-bit integer sums.
+    bool small = true;
+    for (int i = 1; i <= n && small; ++i) {
+        for (int c = 1; c <= p; ++c) {
+            const std::int32_t v = work.ai[i][c];
+            if (v > (1 << 26) || v < -(1 << 26)) small = false;
+        }
+    }
+    // M is symmetric term by term: M[c][r] sums the same products A[i][r]·A[i][c] in the
+    // same order as M[r][c], so the lower triangle is a copy of the upper one.
+    for (int r = 1; r <= p; ++r) {
+        for (int c = r; c <= p; ++c) {
+            long double sum = 0;
+            if (small) {
+                std::int64_t isum = 0;
+                for (int i = 1; i <= n; ++i) {
+                    isum += static_cast<std::int64_t>(work.ai[i][r]) * work.ai[i][c];
+                }
+                sum = static_cast<long double>(isum);
+            } else {
+                for (int i = 1; i <= n; ++i)
+                    sum += work.a[i][r] * work.a[i][c];
+            }
+            m[r][c] = sum;
+            m[c][r] = sum;
         }
     }
     CheckFloatFaults();
@@ -101,7 +115,7 @@ void ComputeRightHandSide(LeastSquaresWork& work, int n, int p) {
     for (int r = 1; r <= p; ++r) {
         long double sum = 0;
         for (int i = 1; i <= n; ++i)
-            sum += work.at[r][i] * work.qo[i];
+            sum += work.a[i][r] * work.qo[i];
         work.delta[r] = sum;
     }
     CheckFloatFaults();

@@ -10,15 +10,16 @@ namespace dorvalix {
 
 // Fixed work arrays of the fit, allocated once with the window's state.
 struct LeastSquaresWork {
-    std::array<std::array<long double, kMaxCoefficients + 1>, kTableRows> a{};   // design rows 1..N
-    std::array<std::array<long double, kTableRows>, kMaxCoefficients + 1> at{};  // transpose
+    // Design rows 1..N; A^T is read from A in place (A^T[j][i] = A[i][j]).
+    std::array<std::array<long double, kMaxCoefficients + 1>, kTableRows> a{};
+    // The same rows as the 32-bit integers they were computed in.
+    std::array<std::array<std::int32_t, kMaxCoefficients + 1>, kTableRows> ai{};
     std::array<long double, kTableRows> qo{};  // observed Q = 1/d^2
     Coefficients delta{};                      // right-hand side A^T Qo
 };
 
 // Row i of A is the design row of observation i for the crystal system `code`.
 void BuildDesignMatrix(LeastSquaresWork& work, const ParsedObservations& obs, int code);
-void TransposeDesignMatrix(LeastSquaresWork& work, int n, int p);
 // Qo[i] = 1 / (d[i] · d[i]); a d of 0 is a division by zero (FloatFault).
 void ComputeObservedQ(LeastSquaresWork& work, const ParsedObservations& obs);
 // M = A^T A, each entry summed over i = 1..N in order.

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <limits>
 #include <vector>
 
 #include "errors.h"
@@ -107,6 +109,11 @@ constexpr std::uint64_t kPow10U[20] = {1ULL,
                                        100000000000000000ULL,
                                        1000000000000000000ULL,
                                        10000000000000000000ULL};
+
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
 
 locale_t CLocale() {
     static locale_t loc = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
@@ -290,12 +297,15 @@ struct Decimal {
     int pointPos = 0;
 };
 
-// m × 2^e2 with a 64-bit integer m.
+// m × 2^e2 with a 64-bit integer m, read straight from the x87 extended format (explicit
+// integer bit, 15-bit biased exponent).
+static_assert(std::numeric_limits<long double>::digits == 64, "x87 extended precision expected");
 void Decompose(long double a, std::uint64_t& m, int& e2) {
-    int e = 0;
-    long double f = std::frexp(a, &e);  // a = f × 2^e, 0.5 ≤ f < 1
-    m = static_cast<std::uint64_t>(std::ldexp(f, 64));
-    e2 = e - 64;
+    unsigned char bytes[sizeof(long double)];
+    std::memcpy(bytes, &a, sizeof bytes);
+    std::memcpy(&m, bytes, 8);
+    const int biased = (bytes[8] | (bytes[9] << 8)) & 0x7FFF;
+    e2 = (biased == 0 ? 1 : biased) - 16383 - 63;
 }
 
 Decimal ExactDecimal(long double a) {
@@ -478,10 +488,11 @@ std::string FormatGeneralExact(long double v) {
 namespace {
 
 int DigitCount(std::uint64_t q) {
-    int n = 1;
-    while (n < 20 && q >= kPow10U[n])
-        ++n;
-    return n;
+    if (q == 0) return 1;
+    // 1233/4096 is just above log10(2): a guess that is right or one too small.
+    const int bits = 64 - __builtin_clzll(q);
+    const int guess = (bits * 1233) >> 12;
+    return guess + (guess < 20 && q >= kPow10U[guess] ? 1 : 0);
 }
 
 // floor(a × 10^k) and whether the rest is at least one half; false when it does not fit.
@@ -521,50 +532,96 @@ void AppendDigits(std::string& out, std::uint64_t q, int minDigits) {
     } while (q != 0);
     while (n < minDigits)
         buf[n++] = '0';
-    while (n > 0)
-        out += buf[--n];
+    std::reverse(buf, buf + n);
+    out.append(buf, static_cast<std::size_t>(n));
 }
 
 }  // namespace
 
-std::string FormatFixed(long double v, int decimals, int precision) {
-    if (!std::isfinite(v) || precision > 18 || precision < 1) {
-        return FormatFixedExact(v, decimals, precision);
-    }
+std::size_t FormatFixedTo(long double v, int decimals, int precision, char* out) {
+    auto exact = [&] {
+        const std::string text = FormatFixedExact(v, decimals, precision);
+        const std::size_t n = std::min(text.size(), kFixedTextCapacity);
+        std::memcpy(out, text.data(), n);
+        return n;
+    };
+    if (!std::isfinite(v) || precision > 18 || precision < 1) return exact();
     decimals = ClampDecimals(decimals);
     const long double a = std::fabs(v);
-    std::uint64_t m = 0;
-    int e2 = 0;
-    if (a != 0) Decompose(a, m, e2);
     int k = decimals;
     std::uint64_t q = 0;
-    bool up = false;
-    if (a != 0) {
-        if (!ScaleFloor(m, e2, k, q, up)) return FormatFixedExact(v, decimals, precision);
+    bool done = false;
+    if (a != 0 && a < 1e15L && k <= kMaxExactPow10) {
+        // Quick path: y = a·10^k with one rounding, so the exact product lies within
+        // ulp(y)/2 of y. Unless y sits near a half, its nearest integer r is the rounded
+        // value; otherwise the exact integer arithmetic below decides.
+        const long double y = a * kPow10[k];
+        if (y < 9.0e18L) {
+            long long r;
+            asm("fistpll %0" : "=m"(r) : "t"(y) : "st");  // nearest, in the current mode
+            const long double frac = y - static_cast<long double>(r);
+            const long double margin = y * 0x1p-60L;
+            if (std::fabs(frac) < 0.5L - margin && r >= 0 &&
+                DigitCount(static_cast<std::uint64_t>(r)) <= precision) {
+                q = static_cast<std::uint64_t>(r);
+                done = true;
+            }
+        }
+    }
+    if (a != 0 && !done) {
+        std::uint64_t m;
+        int e2;
+        Decompose(v, m, e2);  // the sign lies outside the mantissa and the exponent
+        bool up = false;
+        if (!ScaleFloor(m, e2, k, q, up)) return exact();
         if (q != 0) {
             const int nd = DigitCount(q);
             if (nd > precision) {
+                // Keep `precision` significant digits: fewer decimals.
                 k = decimals - (nd - precision);
-                if (k < 0 || !ScaleFloor(m, e2, k, q, up)) {
-                    return FormatFixedExact(v, decimals, precision);
-                }
+                if (k < 0 || !ScaleFloor(m, e2, k, q, up)) return exact();
             }
         }
         if (up) ++q;
-        if (q != 0 && DigitCount(q) - k > precision)
-            return FormatFixedExact(v, decimals, precision);
+        if (q != 0 && DigitCount(q) - k > precision) return exact();
     }
-    std::string out;
-    out.reserve(static_cast<std::size_t>(decimals + 24));
-    if (v < 0 && q != 0) out += '-';
-    const std::size_t start = out.size();
-    AppendDigits(out, q, k + 1);
+    // Digits of q, at least k + 1 of them, the point before the last k, then zeros up to
+    // `decimals` places.
+    const bool nonzero = q != 0;
+    char digits[24];
+    int n = 0;
+    // Two digits at a time, least significant first.
+    while (q >= 100) {
+        const unsigned pair = static_cast<unsigned>(q % 100);
+        q /= 100;
+        digits[n++] = kDigitPairs[2 * pair + 1];
+        digits[n++] = kDigitPairs[2 * pair];
+    }
+    if (q >= 10) {
+        digits[n++] = kDigitPairs[2 * q + 1];
+        digits[n++] = kDigitPairs[2 * q];
+    } else {
+        digits[n++] = static_cast<char>('0' + q);
+    }
+    while (n < k + 1)
+        digits[n++] = '0';
+    std::size_t len = 0;
+    if (v < 0 && nonzero) out[len++] = '-';
+    for (int i = n - 1; i >= k; --i)
+        out[len++] = digits[i];
     if (decimals > 0) {
-        out.insert(out.end() - k, '.');
-        out.append(static_cast<std::size_t>(decimals - k), '0');
+        out[len++] = '.';
+        for (int i = k - 1; i >= 0; --i)
+            out[len++] = digits[i];
+        for (int i = k; i < decimals; ++i)
+            out[len++] = '0';
     }
-    (void)start;
-    return out;
+    return len;
+}
+
+std::string FormatFixed(long double v, int decimals, int precision) {
+    char buf[kFixedTextCapacity];
+    return std::string(buf, FormatFixedTo(v, decimals, precision, buf));
 }
 
 std::string FormatGeneral(long double v) {

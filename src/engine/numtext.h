@@ -47,6 +47,11 @@ std::string IntConversionText(std::string_view text);
 // with more than `precision` digits before the point is written in exponent form.
 std::string FormatFixed(long double v, int decimals, int precision);
 
+// FormatFixed into a buffer of kFixedTextCapacity characters, without allocating; returns
+// the length of the text.
+inline constexpr std::size_t kFixedTextCapacity = 48;
+std::size_t FormatFixedTo(long double v, int decimals, int precision, char* out);
+
 // F(v, D) of the results panel and the reports: FormatFixed with 8 significant digits.
 inline std::string FormatF(long double v, int decimals) {
     return FormatFixed(v, decimals, 8);

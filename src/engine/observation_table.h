@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace dorvalix {
 
@@ -62,6 +63,29 @@ struct ObservationTable {
     void ClearRow(int row);
 };
 
+// The numbers of the d texts as a run has read them, carried along while rows move so
+// that one Execute reads each d text once. known[r] means value[r] is exactly what the
+// current d text of row r converts to.
+struct DValueCache {
+    std::array<long double, kTableRows> value{};
+    std::array<bool, kTableRows> known{};
+
+    void MoveRow(int from, int to) {
+        value[static_cast<std::size_t>(to)] = value[static_cast<std::size_t>(from)];
+        known[static_cast<std::size_t>(to)] = known[static_cast<std::size_t>(from)];
+        known[static_cast<std::size_t>(from)] = false;
+    }
+    void SwapRows(int a, int b) {
+        std::swap(value[static_cast<std::size_t>(a)], value[static_cast<std::size_t>(b)]);
+        std::swap(known[static_cast<std::size_t>(a)], known[static_cast<std::size_t>(b)]);
+    }
+};
+
+// The number of row r's d text, from the cache when it knows it; nullopt when the text is
+// not a number.
+std::optional<long double> DValueOf(const ObservationTable& table, int row,
+                                    const DValueCache* cache);
+
 // A row is a hole for compaction when its trimmed d text is empty or exactly "0".
 bool IsHoleText(std::string_view dText);
 
@@ -71,12 +95,12 @@ bool NormalizeCell(int col, std::string& text);
 
 // The rule on columns 0..3 of every data row. Returns the last d cell that is not a
 // number (it becomes the grid's current cell), if any.
-std::optional<CellRef> NormalizeCells(ObservationTable& table);
+std::optional<CellRef> NormalizeCells(ObservationTable& table, DValueCache* cache = nullptr);
 
 // Compacts the filled rows to the top, recounts, and sorts rows 1..filled by d, largest
 // first, with the exchanges of a selection sort. A d text that is not a number ends the
 // sort with ConversionError (compaction and counting are done by then).
-void SortRows(ObservationTable& table);
+void SortRows(ObservationTable& table, DValueCache* cache = nullptr);
 
 // Counts the rows 1..300 whose d text is not empty.
 std::uint32_t CountFilledRows(const ObservationTable& table);

@@ -209,6 +209,32 @@ TEST(CheckIndexCells, CountsStopAtTheRowWithTheMissingIndex) {
     EXPECT_EQ(t.included, 99u);  // left as it was
 }
 
+TEST(NormalMatrix, EqualsThePlainExtendedSumForSmallAndLargeIndices) {
+    // Small indices take the exact integer sums, large ones (h² beyond 2^26) the
+    // extended-precision sums; both must equal the definition M = AᵀA summed in order.
+    for (std::int32_t scale : {1, 3, 9000, 40000}) {
+        ParsedObservations obs;
+        obs.count = 40;
+        for (int i = 1; i <= obs.count; ++i) {
+            obs.h[i] = scale * ((i * 7) % 11 - 5);
+            obs.k[i] = scale * ((i * 5) % 9 - 4);
+            obs.l[i] = scale * ((i * 3) % 7 - 3);
+        }
+        LeastSquaresWork work;
+        BuildDesignMatrix(work, obs, kTriclinic);
+        NormalMatrix m;
+        BuildNormalMatrix(work, obs.count, 6, m);
+        for (int r = 1; r <= 6; ++r) {
+            for (int c = 1; c <= 6; ++c) {
+                long double sum = 0;
+                for (int i = 1; i <= obs.count; ++i)
+                    sum += work.a[i][r] * work.a[i][c];
+                EXPECT_EQ(m[r][c], sum) << "scale " << scale << " at " << r << "," << c;
+            }
+        }
+    }
+}
+
 TEST(InvertNormalMatrix, OffDiagonalPivotsAreUndone) {
     NormalMatrix m{};
     m[1][1] = 1;

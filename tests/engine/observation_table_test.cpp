@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "errors.h"
+#include "numtext.h"
 #include "selection_sort.h"
 #include "table_builder.h"
 
@@ -41,6 +42,36 @@ TEST(NormalizeCell, DKeepsItsTypedDecimals) {
     std::string one = "a";  // a one-character d that is not a number stays as it is
     EXPECT_FALSE(NormalizeCell(0, one));
     EXPECT_EQ(one, "a");
+}
+
+// The rule written out with the exact formatters, as a reference.
+std::string ReferenceRule(const std::string& text) {
+    const long double x = ParseReal(text);
+    const int n = static_cast<int>(Trim(text).size());
+    if (x >= 10) return n > 3 ? FormatFixedExact(x, n - 3, 15) : FormatGeneralExact(x);
+    return " " + (n > 2 ? FormatFixedExact(x, n - 2, 15) : FormatGeneralExact(x));
+}
+
+TEST(NormalizeCell, AgreesWithTheRuleOnManyTexts) {
+    std::mt19937 rng(11);
+    const char* shapes[] = {" d",    " d.f", "dd",    "dd.f", "d.f", "ddd.f",
+                            "  d.f", "d",    "dd.f ", "-d.f", ".f",  "d.fe-1"};
+    for (int i = 0; i < 20000; ++i) {
+        std::string text;
+        for (const char* p = shapes[i % 12]; *p; ++p) {
+            if (*p == 'd') {
+                text += static_cast<char>('0' + rng() % 10);
+            } else if (*p == 'f') {
+                for (int k = 1 + static_cast<int>(rng() % 16); k > 0; --k)
+                    text += static_cast<char>('0' + rng() % 10);
+            } else {
+                text += *p;
+            }
+        }
+        std::string normalized = text;
+        ASSERT_TRUE(NormalizeCell(0, normalized)) << text;
+        ASSERT_EQ(normalized, ReferenceRule(text)) << "'" << text << "'";
+    }
 }
 
 TEST(NormalizeCells, LastNonNumericDBecomesCurrent) {
