@@ -155,6 +155,17 @@ void ComputeResiduals(CalculationState& state) {
 
 namespace {
 
+void RecordRunInput(CalculationState& state) {
+    RunInput& in = state.lastRun;
+    for (int r = 1; r <= kMaxObservations; ++r) {
+        for (int c = 0; c < 4; ++c)
+            in.cells[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] =
+                state.table.Cell(c, r);
+        in.excluded[static_cast<std::size_t>(r)] = state.table.IsExcluded(r);
+    }
+    in.crystalSystem = state.crystalSystem;
+}
+
 void Show(RunReport& report, const Text& text, Lang lang) {
     report.message = &text;
     report.messageText = text.In(lang);
@@ -210,8 +221,24 @@ void ExecuteRun(CalculationState& state, Lang lang, RunReport& report) {
     ComputeCoefficientDeviations(res);
     ComputeCellDeviations(res, code);
     FillResultsPanel(state.panel, res, code);
+    RecordRunInput(state);
     state.resultValid = true;
     report.completed = true;
+}
+
+bool ResultDescribesTable(const CalculationState& state) {
+    if (!state.resultValid || state.crystalSystem != state.lastRun.crystalSystem) return false;
+    for (int r = 1; r <= kMaxObservations; ++r) {
+        if (state.table.IsExcluded(r) != state.lastRun.excluded[static_cast<std::size_t>(r)])
+            return false;
+        for (int c = 0; c < 4; ++c) {
+            if (state.table.Cell(c, r) !=
+                state.lastRun.cells[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)]) {
+                return false;
+            }
+        }
+    }
+    return true;
 }
 
 RunReport RunCalculation(CalculationState& state, Lang lang) {

@@ -13,6 +13,14 @@
 
 namespace dorvalix {
 
+// The input a complete run worked on: columns 0..3 of every data row, the exclusion
+// markers and the crystal system, as the run left them.
+struct RunInput {
+    std::array<std::array<std::string, 4>, kTableRows> cells;
+    std::array<bool, kTableRows> excluded{};
+    int crystalSystem = kNoSystem;
+};
+
 // Everything the main window owns for the refinement.
 struct CalculationState {
     ObservationTable table;
@@ -23,7 +31,13 @@ struct CalculationState {
     bool parseSucceeded = false;  // last ParseObservations converted every included row
     LeastSquaresWork work;
     DValueCache dValues;  // the d numbers read during a run
+    RunInput lastRun;     // what the valid result was computed from
 };
+
+// Whether the result is valid and the table (columns 0..3 and the exclusion markers) and
+// the crystal system are still those the run that produced it worked on, so that a report
+// pairs the rows with their own calculated values.
+bool ResultDescribesTable(const CalculationState& state);
 
 // The messages a run can show (one message box with an OK button).
 namespace run_text {

@@ -178,6 +178,37 @@ TEST(Execute, ResidualRowsBeforeAFaultKeepTheirNewTexts) {
     EXPECT_TRUE(state.table.Cell(4, 2).empty());
 }
 
+TEST(Execute, ResultDescribesOnlyTheTableItWasComputedFrom) {
+    CalculationState state;
+    test::FillMonoclinicExample(state);
+    EXPECT_FALSE(ResultDescribesTable(state));  // no run yet
+    ASSERT_TRUE(RunCalculation(state, Lang::English).completed);
+    EXPECT_TRUE(ResultDescribesTable(state));
+
+    state.table.Cell(2, 3) = " 2";  // an edited index
+    EXPECT_FALSE(ResultDescribesTable(state));
+    state.table.Cell(2, 3) = " 1";
+    EXPECT_TRUE(ResultDescribesTable(state));
+
+    state.table.Cell(4, 2) = "  Exclude";  // excluded after the run
+    EXPECT_FALSE(ResultDescribesTable(state));
+    state.table.Cell(4, 2).clear();
+    EXPECT_TRUE(ResultDescribesTable(state));  // column-4 residual texts do not count
+
+    state.crystalSystem = kTriclinic;
+    EXPECT_FALSE(ResultDescribesTable(state));
+    state.crystalSystem = kMonoclinicBeta;
+
+    // A refused run keeps the flag but the table no longer matches.
+    state.table.Cell(3, 1).clear();
+    EXPECT_EQ(RunCalculation(state, Lang::English).message, &run_text::kSetIndexData);
+    EXPECT_TRUE(state.resultValid);
+    EXPECT_FALSE(ResultDescribesTable(state));
+    state.table.Cell(3, 1) = " 0";
+    ASSERT_TRUE(RunCalculation(state, Lang::English).completed);
+    EXPECT_TRUE(ResultDescribesTable(state));
+}
+
 TEST(CheckIndexCells, HoleIsDeletedWithItsWholeRow) {
     // Rows typed by hand with a gap; the markers must stay with their observations and no
     // observation may stand twice.
