@@ -1,6 +1,7 @@
 // dorvalix-cli refine: read observations, run Execute, print the results report or JSON.
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -228,7 +229,9 @@ int RunRefineCommand(const std::vector<std::string>& args, std::ostream& out, st
     if (const std::string problem = ParseOptions(args, o); !problem.empty()) {
         return Usage(err, problem);
     }
-    CalculationState state;
+    // The state is large (fixed arrays for 300 rows): keep it off the stack.
+    const auto owned = std::make_unique<CalculationState>();
+    CalculationState& state = *owned;
     SetPanelRowLabels(state.panel, o.lang);
     ClearResultsPanel(state.panel);
     RefineInput input;
