@@ -96,6 +96,11 @@ void AppendRightAligned(std::string& out, std::string_view text) {
     out += text;
 }
 
+void AppendField(std::string& out, std::string_view text) {
+    if (CharCount(text) >= kFieldWidth) out += ' ';
+    AppendRightAligned(out, text);
+}
+
 }  // namespace
 
 ObservationFileContents ParseObservationFile(std::string_view text, Lang lang) {
@@ -164,16 +169,10 @@ std::string FormatObservationFile(const ObservationTable& table, int crystalSyst
     out += "\r\n";
     const int n = static_cast<int>(std::min<std::uint32_t>(table.filled, kMaxObservations));
     for (int r = 1; r <= n; ++r) {
-        for (int c = 1; c <= 3; ++c)
-            AppendRightAligned(out, table.Cell(c, r));
-        // The d text whole, after at least one blank: the reader takes the rest of the line.
-        const std::string& d = table.Cell(0, r);
-        if (CharCount(d) >= kFieldWidth) {
-            out += ' ';
-            out += d;
-        } else {
-            AppendRightAligned(out, d);
-        }
+        // Every text whole, right-aligned, and after at least one blank: a text that filled
+        // its field would run into the one before it, and d is the rest of the line.
+        for (const int c : {1, 2, 3, 0})
+            AppendField(out, table.Cell(c, r));
         out += "\r\n";
     }
     out += sampleName;

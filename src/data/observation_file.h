@@ -64,8 +64,9 @@ std::optional<CellRef> LoadObservationFile(CalculationState& state, std::string&
 std::optional<CellRef> ApplyObservationFile(CalculationState& state, std::string& sampleName,
                                             ObservationFileContents contents);
 
-// The bytes of a file for table rows 1..filled count, in the layout above. A d text is
-// written whole, right-aligned in eight characters and always after at least one blank.
+// The bytes of a file for table rows 1..filled count, in the layout above. Index and d
+// texts are written whole, right-aligned in eight characters and always after at least one
+// blank, so that every one reads back as it was.
 std::string FormatObservationFile(const ObservationTable& table, int crystalSystem,
                                   std::string_view sampleName);
 

@@ -68,7 +68,8 @@ std::string DecodeFileText(std::string_view bytes) {
         return std::string(bytes);
     }
     std::string out;
-    Converter conv;
+    // Opening a converter loads the code-page module: keep one per thread.
+    thread_local Converter conv;
     if (!conv.Ok()) {
         // Without a converter keep the ASCII bytes and mark the others.
         for (const char c : bytes)
@@ -76,6 +77,7 @@ std::string DecodeFileText(std::string_view bytes) {
                                                         : std::string(kReplacement);
         return out;
     }
+    iconv(conv.Get(), nullptr, nullptr, nullptr, nullptr);
     out.reserve(bytes.size() * 3 / 2 + 16);
     char* in = const_cast<char*>(bytes.data());
     std::size_t inLeft = bytes.size();

@@ -49,14 +49,23 @@ TEST(ObservationFileWriter, SortedRowsInFieldsOfEight) {
 
 TEST(ObservationFileWriter, LongTextsAreWrittenWhole) {
     ObservationTable t;
-    SetRow(t, 1, " 2.12345", "123456789", "", " 1");
+    SetRow(t, 1, " 2.12345", "123456789", " 0", " 1");
     SetRow(t, 2, "123.4567890", " 1", " 1", " 1");
-    t.filled = 2;
-    EXPECT_EQ(FormatObservationFile(t, 6, "x"),
-              "       2       6\r\n"
-              "123456789               1  2.12345\r\n"
+    SetRow(t, 3, " 2.5", " 0", "-1234567", "12345678");
+    t.filled = 3;
+    const std::string file = FormatObservationFile(t, 6, "x");
+    EXPECT_EQ(file,
+              "       3       6\r\n"
+              " 123456789       0       1  2.12345\r\n"
               "       1       1       1 123.4567890\r\n"
+              "       0 -1234567 12345678     2.5\r\n"
               "x\r\n");
+    // Each of them reads back as it was written.
+    const auto back = ParseObservationFile(file, Lang::English);
+    EXPECT_EQ(back.rows[0][1], "123456789");
+    EXPECT_EQ(back.rows[0][0], "  2.12345 ");
+    EXPECT_EQ(back.rows[1][0], " 123.4567890 ");
+    EXPECT_EQ(back.rows[2], (ObservationTable::Row{"     2.5 ", " 0", "-1234567", "12345678", ""}));
 }
 
 TEST(ObservationFileReader, RoundTripKeepsTheCellTexts) {
