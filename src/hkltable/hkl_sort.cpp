@@ -87,7 +87,12 @@ void SortHklTable(HklTable& table, const HklSortProgress& progress) {
         group_positions.clear();
         for (std::size_t g = i; g < end; ++g)
             group_positions.push_back(position_of[by_key[g]]);
-        if (group_positions.size() > 1) std::sort(group_positions.begin(), group_positions.end());
+        if (group_positions.size() == 2) {
+            if (group_positions[1] < group_positions[0])
+                std::swap(group_positions[0], group_positions[1]);
+        } else if (group_positions.size() > 2) {
+            std::sort(group_positions.begin(), group_positions.end());
+        }
         for (const std::uint32_t p : group_positions) {
             if (p != i) {
                 const std::uint32_t displaced = row_at[i];

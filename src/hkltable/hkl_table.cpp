@@ -1,5 +1,6 @@
 #include "hkl_table.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -213,6 +214,30 @@ double ArcSinSafe(double x) {
     return static_cast<double>(std::atan(xl / std::sqrt(rest)));
 }
 
+namespace {
+
+// 2θ in degrees from θ in radians: θ × 180 ÷ 3.14159, doubled.
+inline long double TwoThetaFromArcSine(double theta) {
+    return static_cast<long double>(theta) * 180 / 3.14159L * 2;
+}
+
+// Whether a 2θ lies so close to a half hundredth (where its text rounds the other way) or
+// to 10 or 100 (where its leading blanks change) that an arcsine differing in the last bit
+// of a double could change its text.
+inline bool NearTextBoundary(long double two_theta) {
+    constexpr long double kMargin = 1e-9L;
+    const long double hundredths = two_theta * 100;
+    const long double from_half = hundredths - std::floor(hundredths) - 0.5L;
+    return std::fabs(from_half) < kMargin || std::fabs(two_theta - 10) < kMargin ||
+           std::fabs(two_theta - 100) < kMargin;
+}
+
+}  // namespace
+
+long double TwoThetaDegrees(long double wavelength, long double d) {
+    return TwoThetaFromArcSine(ArcSinSafe(static_cast<double>(wavelength / (2 * d))));
+}
+
 HklRefusal GenerateHklTable(const HklCell& cell, const IndexRange& range, const HklParameters& p,
                             HklTable& table) {
     table.clear();
@@ -228,6 +253,19 @@ HklRefusal GenerateHklTable(const HklCell& cell, const IndexRange& range, const 
     // a right angle (3.141592 ÷ 2 radians); such a reflection is listed.
     const long double d_limit = p.d_min * (1 - 1e-9L);
     const long double half_lambda = p.wavelength / 2;
+    // S beyond s_far means d < d_limit by far more than any rounding: S ≥ (V ÷ d_limit)²
+    // is the limit itself.
+    const long double s_far = (m.v / d_limit) * (m.v / d_limit) * (1 + 1e-12L);
+    const long double s_max = std::numeric_limits<long double>::max();
+    if (all) {
+        // The reciprocal lattice has 1 ÷ V points per unit volume: about 4π ÷ 3 × V ÷ d³
+        // of them lie within 1 ÷ d of the origin.
+        const long double d = std::max(d_limit, half_lambda);
+        const long double expected = 4.18879L * std::fabs(m.v) / (d * d * d);
+        const long double bound = std::min(expected * 1.02L + 64, IndexTripleCount(range));
+        table.reserve(
+            static_cast<std::size_t>(std::min(bound, static_cast<long double>(kMaxReflections))));
+    }
     for (int h = range.hmin; h <= range.hmax; ++h) {
         const long double x = h;
         const long double s_h = x * m.s_hh * x;
@@ -245,6 +283,8 @@ HklRefusal GenerateHklTable(const HklCell& cell, const IndexRange& range, const 
                 // Summed in the order h, k, l, hk, kl, hl, as SpacingD does.
                 const long double s =
                     s_hk_part + z * m.s_ll * z + s_hk_term + s_kl_k * z + s_hl_h * z;
+                // Far beyond the limit the division and the root are not needed.
+                if (s > s_far && s <= s_max) continue;
                 const long double d = DFromS(m.v, s);
                 if (d < d_limit) continue;
                 if (d <= half_lambda) continue;  // no diffraction angle
@@ -254,9 +294,9 @@ HklRefusal GenerateHklTable(const HklCell& cell, const IndexRange& range, const 
                     return kTooManyReflectionsText;
                 }
                 const double sine = static_cast<double>(p.wavelength / (2 * d));
-                const long double theta =
-                    static_cast<long double>(ArcSinSafe(sine)) * 180 / 3.14159L;
-                table.push_back(MakeReflection(h, k, l, d, theta * 2));
+                long double two_theta = TwoThetaFromArcSine(std::asin(sine));
+                if (NearTextBoundary(two_theta)) two_theta = TwoThetaFromArcSine(ArcSinSafe(sine));
+                table.push_back(MakeReflection(h, k, l, d, two_theta));
             }
         }
     }

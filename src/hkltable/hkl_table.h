@@ -151,6 +151,10 @@ bool InAsymmetricUnit(int system, int h, int k, int l);
 // arctan(x ÷ √(1 − x²)); x × π ÷ 2 for x = ±1; 999 for |x| > 1.
 double ArcSinSafe(double x);
 
+// 2θ in degrees of a reflection of spacing d: θ = ArcSinSafe(λ ÷ (2 × d)) × 180 ÷ 3.14159,
+// with the constant 3.14159 exactly.
+long double TwoThetaDegrees(long double wavelength, long double d);
+
 // Every (h, k, l) of the range with h outermost and l innermost, each ascending, except
 // (0, 0, 0), those outside the range choice, those with d < d_min·(1 − 10⁻⁹) and those
 // with d ≤ λ ÷ 2, into `table` (emptied first). Refused, with the table left empty, for a

@@ -1,8 +1,11 @@
 #include "hkl_text.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 #include "errors.h"
 #include "numtext.h"
@@ -63,14 +66,39 @@ inline char* WriteUnsigned(char* out, std::uint64_t v, int width = 1) {
     return out + n;
 }
 
+// "00" .. "99".
+constexpr auto kPairs = [] {
+    std::array<char, 200> pairs{};
+    for (int i = 0; i < 100; ++i) {
+        pairs[static_cast<std::size_t>(2 * i)] = static_cast<char>('0' + i / 10);
+        pairs[static_cast<std::size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
+    }
+    return pairs;
+}();
+
+inline char* WritePair(char* out, std::uint32_t v) {  // v < 100, two digits
+    std::memcpy(out, &kPairs[2 * v], 2);
+    return out + 2;
+}
+
+// v without leading zeros; the common small values without a division loop.
+inline char* WriteSmall(char* out, std::uint32_t v) {
+    if (v < 10) {
+        *out = static_cast<char>('0' + v);
+        return out + 1;
+    }
+    if (v < 100) return WritePair(out, v);
+    return WriteUnsigned(out, v);
+}
+
 inline char* WriteIndex(char* out, std::int32_t v) {
     *out++ = ' ';
     if (v < 0) {
         *out++ = '-';
-        return WriteUnsigned(out, 0ULL - static_cast<std::uint64_t>(static_cast<std::int64_t>(v)));
+        return WriteSmall(out, 0U - static_cast<std::uint32_t>(v));
     }
     *out++ = ' ';
-    return WriteUnsigned(out, static_cast<std::uint64_t>(v));
+    return WriteSmall(out, static_cast<std::uint32_t>(v));
 }
 
 // The fixed text of d: "q.qqqq" with exactly 4 decimals, or the exponent form
@@ -78,6 +106,13 @@ inline char* WriteIndex(char* out, std::int32_t v) {
 char* WriteDValue(char* out, std::uint32_t key) {
     const int e = static_cast<int>(key >> kQBits);
     const std::uint32_t q = key & kQMask;
+    if (e == 0) {  // below 100: the common case
+        out = WriteSmall(out, q / 10000);
+        *out++ = '.';
+        const std::uint32_t fraction = q % 10000;
+        out = WritePair(out, fraction / 100);
+        return WritePair(out, fraction % 100);
+    }
     if (e <= 4) {
         const int decimals = 4 - e;  // of q; the rest of the 4 are zeros
         out = WriteUnsigned(out, q / kPow10[decimals]);
@@ -114,9 +149,9 @@ char* WriteTwoThetaCell(char* out, const HklReflection& r) {
     *out++ = ' ';
     if ((r.flags & kTwoThetaAtLeast100) == 0) *out++ = ' ';
     if ((r.flags & kTwoThetaAtLeast10) == 0) *out++ = ' ';
-    out = WriteUnsigned(out, r.two_theta / 100U);
+    out = WriteSmall(out, r.two_theta / 100U);
     *out++ = '.';
-    return WriteUnsigned(out, r.two_theta % 100U, 2);
+    return WritePair(out, r.two_theta % 100U);
 }
 
 }  // namespace
@@ -211,16 +246,19 @@ std::string CopyHklTable(const HklTable& table, int grid_rows) {
     const std::size_t lines = grid_rows > 1 ? static_cast<std::size_t>(grid_rows - 1) : 0;
     const std::size_t filled = std::min(lines, table.size());
     std::string text;
-    text.resize(filled * kMaxHklLineLength + (lines - filled) * 2);
-    char* const begin = text.data();
-    char* out = begin;
-    for (std::size_t i = 0; i < filled; ++i)
-        out = WriteHklLine(out, table[i]);
-    for (std::size_t i = filled; i < lines; ++i) {
-        *out++ = '\r';
-        *out++ = '\n';
+    text.reserve(filled * 32 + (lines - filled) * 2);  // a typical line has 29 characters
+    // Lines are written in blocks and appended, so the text is never filled twice.
+    constexpr std::size_t kBlockRows = 2048;
+    std::vector<char> block(kBlockRows * kMaxHklLineLength);
+    for (std::size_t first = 0; first < filled; first += kBlockRows) {
+        const std::size_t last = std::min(filled, first + kBlockRows);
+        char* out = block.data();
+        for (std::size_t i = first; i < last; ++i)
+            out = WriteHklLine(out, table[i]);
+        text.append(block.data(), static_cast<std::size_t>(out - block.data()));
     }
-    text.resize(static_cast<std::size_t>(out - begin));
+    for (std::size_t i = filled; i < lines; ++i)
+        text += "\r\n";
     return text;
 }
 

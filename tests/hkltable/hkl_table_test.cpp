@@ -1,0 +1,535 @@
+#include "hkl_table.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "crystal_system.h"
+#include "errors.h"
+#include "hkl_text.h"
+
+namespace dorvalix {
+namespace {
+
+using Hkl = std::tuple<int, int, int>;
+
+std::vector<Hkl> Indices(const HklTable& table) {
+    std::vector<Hkl> out;
+    for (const HklReflection& r : table)
+        out.emplace_back(r.h, r.k, r.l);
+    return out;
+}
+
+bool Contains(const HklTable& table, int h, int k, int l) {
+    for (const HklReflection& r : table)
+        if (r.h == h && r.k == k && r.l == l) return true;
+    return false;
+}
+
+const HklReflection* Find(const HklTable& table, int h, int k, int l) {
+    for (const HklReflection& r : table)
+        if (r.h == h && r.k == k && r.l == l) return &r;
+    return nullptr;
+}
+
+std::string Line(const HklReflection& r) {
+    std::string line;
+    for (int column = 0; column < 5; ++column)
+        line += HklCellText(r, column);
+    return line;
+}
+
+IndexRange RangeOf(const HklCell& cell, long double d_min) {
+    IndexRange range;
+    EXPECT_FALSE(ComputeIndexRange(cell, d_min, range));
+    return range;
+}
+
+HklTable Generate(const HklCell& cell, long double d_min, int system, const char* choice,
+                  long double wavelength = 1.54178L) {
+    HklTable table;
+    const HklParameters p{system, choice, wavelength, d_min};
+    EXPECT_FALSE(GenerateHklTable(cell, RangeOf(cell, d_min), p, table));
+    return table;
+}
+
+// --- Silicon, the worked example ----------------------------------------------------------
+
+const std::array<std::string, 6> kSiliconTexts = {"5.431", "5.431", "5.431", "90", "90", "90"};
+
+TEST(HklSilicon, RangeIsMinusFourToFour) {
+    HklState state;
+    ReadCellTexts(kSiliconTexts, state.cell);
+    ASSERT_FALSE(ComputeIndexRange(state.cell, 1.5L, state.range));
+    const IndexRange& r = state.range;
+    EXPECT_EQ(std::make_tuple(r.hmin, r.hmax, r.kmin, r.kmax, r.lmin, r.lmax),
+              std::make_tuple(-4, 4, -4, 4, -4, 4));
+}
+
+const char* const kSiliconGenerated[] = {
+    "   5.4310  0  0  1  16.32", "   2.7155  0  0  2  32.98", "   1.8103  0  0  3  50.41",
+    "   3.8403  1  1  0  23.16", "   3.1356  1  1  1  28.46", "   2.4288  2  1  0  37.01",
+    "   2.2172  2  1  1  40.69", "   1.9201  2  2  0  47.34", "   1.8103  2  2  1  50.41",
+    "   1.5678  2  2  2  58.91", "   1.7174  3  1  0  53.34", "   1.6375  3  1  1  56.17",
+    "   1.5063  3  2  0  61.57",
+};
+const char* const kSiliconSorted[] = {
+    "   5.4310  0  0  1  16.32", "   3.8403  1  1  0  23.16", "   3.1356  1  1  1  28.46",
+    "   2.7155  0  0  2  32.98", "   2.4288  2  1  0  37.01", "   2.2172  2  1  1  40.69",
+    "   1.9201  2  2  0  47.34", "   1.8103  0  0  3  50.41", "   1.8103  2  2  1  50.41",
+    "   1.7174  3  1  0  53.34", "   1.6375  3  1  1  56.17", "   1.5678  2  2  2  58.91",
+    "   1.5063  3  2  0  61.57",
+};
+
+TEST(HklSilicon, GeneratesThirteenRowsInLoopOrderAndSortsThem) {
+    HklState state;
+    ReadCellTexts(kSiliconTexts, state.cell);
+    ASSERT_FALSE(ComputeIndexRange(state.cell, 1.5L, state.range));
+    const HklParameters p{kCubic, "asym", 1.54178L, 1.5L};
+    ASSERT_FALSE(GenerateHklTable(kSiliconTexts, p, state));
+    ASSERT_EQ(state.table.size(), 13u);
+    EXPECT_EQ(state.grid_rows, 30);
+    for (std::size_t i = 0; i < 13; ++i)
+        EXPECT_EQ(Line(state.table[i]), kSiliconGenerated[i]) << "row " << i + 1;
+    SortHklTable(state.table);
+    for (std::size_t i = 0; i < 13; ++i)
+        EXPECT_EQ(Line(state.table[i]), kSiliconSorted[i]) << "row " << i + 1;
+}
+
+// --- Which reflections are listed -------------------------------------------------------------
+
+TEST(HklGeneration, CubicAsymmetricUnitAndAll) {
+    const HklCell cell = CellFromDegrees(4, 4, 4, 90, 90, 90);
+    const HklTable asym = Generate(cell, 1.5L, kCubic, "asym");
+    EXPECT_TRUE(Contains(asym, 0, 0, 1));
+    EXPECT_FALSE(Contains(asym, 1, 0, 0));
+    EXPECT_FALSE(Contains(asym, 0, 0, -1));
+    const HklTable all = Generate(cell, 1.5L, kCubic, "all");
+    EXPECT_TRUE(Contains(all, 0, 0, 1));
+    EXPECT_TRUE(Contains(all, 1, 0, 0));
+    EXPECT_TRUE(Contains(all, 0, 0, -1));
+    EXPECT_FALSE(Contains(all, 0, 0, 0));
+    // Friedel mates and equivalents get rows of their own.
+    // {100}, {110}, {111}, {200}, {210}, {211}; d(220) = 1.414 is below the minimum.
+    EXPECT_EQ(all.size(), 6u + 12u + 8u + 6u + 24u + 24u);
+    EXPECT_EQ(Indices(asym),
+              (std::vector<Hkl>{{0, 0, 1}, {0, 0, 2}, {1, 1, 0}, {1, 1, 1}, {2, 1, 0}, {2, 1, 1}}));
+}
+
+TEST(HklGeneration, OtherRangeChoiceListsNothing) {
+    const HklCell cell = CellFromDegrees(4, 4, 4, 90, 90, 90);
+    HklTable table;
+    table.push_back(MakeReflection(1, 1, 1, 2, 20));
+    const HklParameters p{kCubic, "ALL", 1.54178L, 1.5L};
+    EXPECT_FALSE(GenerateHklTable(cell, RangeOf(cell, 1.5L), p, table));
+    EXPECT_TRUE(table.empty());
+}
+
+TEST(HklGeneration, ReflectionAtTheMinimumIsListed) {
+    // 90° from 3.141592 is not a right angle: d(004) of a = 4 Å is a hair below 1.
+    const HklCell cell = CellFromDegrees(4, 4, 4, 90, 90, 90);
+    const CellMetric m = ComputeCellMetric(cell);
+    EXPECT_LT(SpacingD(m, 0, 0, 4), 1.0L);
+    const HklTable table = Generate(cell, 1.0L, kCubic, "all");
+    const HklReflection* r = Find(table, 0, 0, 4);
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(HklCellText(*r, 0), "   1.0000");
+
+    // A d exactly equal to the minimum is listed; one clearly below it is not.
+    const HklCell oblique = CellFromDegrees(6.1L, 7.3L, 8.2L, 80, 95, 105);
+    const long double d210 = SpacingD(ComputeCellMetric(oblique), 2, 1, 0);
+    EXPECT_TRUE(Contains(Generate(oblique, d210, kTriclinic, "all"), 2, 1, 0));
+    EXPECT_FALSE(Contains(Generate(oblique, d210 * (1 + 2e-9L), kTriclinic, "all"), 2, 1, 0));
+}
+
+TEST(HklGeneration, ReflectionAtHalfTheWavelengthIsNotListed) {
+    const HklCell cell = CellFromDegrees(4, 4, 4, 90, 90, 90);
+    const long double d110 = SpacingD(ComputeCellMetric(cell), 1, 1, 0);
+    const HklTable at = Generate(cell, 1.0L, kCubic, "all", 2 * d110);
+    EXPECT_FALSE(Contains(at, 1, 1, 0));
+    EXPECT_TRUE(Contains(at, 1, 0, 0));
+    EXPECT_EQ(at.size(), 6u);  // only {100} lies above λ ÷ 2
+
+    const HklTable below = Generate(cell, 1.0L, kCubic, "all", std::nextafter(2 * d110, 0.0L));
+    const HklReflection* r = Find(below, 1, 1, 0);
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(HklCellText(*r, 4), " 180.00");
+}
+
+TEST(HklGeneration, GridRowsNeverBelowThirty) {
+    // Orthorhombic 4.1 × 5.3 × 6.7 Å: d(004) = 1.675 is the 30th reflection of the
+    // asymmetric unit.
+    const std::array<std::string, 6> texts = {"4.1", "5.3", "6.7", "90", "90", "90"};
+    struct Case {
+        long double d_min;
+        std::size_t n;
+        int rows;
+    };
+    for (const Case c : {Case{1.68L, 29, 30}, Case{1.67L, 30, 31}, Case{1.66L, 31, 32}}) {
+        HklState state;
+        ReadCellTexts(texts, state.cell);
+        ASSERT_FALSE(ComputeIndexRange(state.cell, c.d_min, state.range));
+        const HklParameters p{kOrthorhombic, "asym", 1.54178L, c.d_min};
+        ASSERT_FALSE(GenerateHklTable(texts, p, state));
+        EXPECT_EQ(state.table.size(), c.n) << c.d_min;
+        EXPECT_EQ(state.grid_rows, c.rows) << c.d_min;
+    }
+    EXPECT_EQ(HklGridRowCount(0), 30);
+    EXPECT_EQ(HklGridRowCount(100000), 100001);
+}
+
+// Every reflection with d ≥ d_min of an oblique cell, also those with |h| beyond the
+// spacing of the (100) planes ÷ d_min, found in loop order with the texts of the exact
+// arithmetic: compared with a search over a range three times as wide.
+TEST(HklGeneration, ObliqueCellMissesNoReflection) {
+    struct Case {
+        HklCell cell;
+        long double d_min;
+        long double wavelength;
+    };
+    const Case cases[] = {
+        {CellFromDegrees(10, 12, 15, 60, 110, 75), 1.2L, 1.54178L},
+        {CellFromDegrees(7.5L, 7.9L, 20.1L, 120, 65, 100), 0.9L, 0.710678L},
+        {CellFromDegrees(5.2L, 9.4L, 6.3L, 90, 128, 90), 0.6L, 0.70926L},
+    };
+    for (const Case& c : cases) {
+        const CellMetric m = ComputeCellMetric(c.cell);
+        const IndexRange range = RangeOf(c.cell, c.d_min);
+        HklTable table;
+        ASSERT_FALSE(
+            GenerateHklTable(c.cell, range, {kTriclinic, "all", c.wavelength, c.d_min}, table));
+        HklTable expected;
+        for (int h = 3 * range.hmin; h <= 3 * range.hmax; ++h) {
+            for (int k = 3 * range.kmin; k <= 3 * range.kmax; ++k) {
+                for (int l = 3 * range.lmin; l <= 3 * range.lmax; ++l) {
+                    if (h == 0 && k == 0 && l == 0) continue;
+                    const long double d = SpacingD(m, h, k, l);
+                    if (d < c.d_min * (1 - 1e-9L) || d <= c.wavelength / 2) continue;
+                    expected.push_back(
+                        MakeReflection(h, k, l, d, TwoThetaDegrees(c.wavelength, d)));
+                }
+            }
+        }
+        ASSERT_EQ(table.size(), expected.size());
+        for (std::size_t i = 0; i < table.size(); ++i)
+            ASSERT_EQ(Line(table[i]), Line(expected[i])) << i;
+
+        // Bounds from the spacings of the (100), (010) and (001) planes would have lost
+        // some of them.
+        const HklCell& e = c.cell;
+        const long double old_max[3] = {
+            std::trunc(m.v / (std::sin(e.alpha) * e.b * e.c * c.d_min) + 1),
+            std::trunc(m.v / (std::sin(e.beta) * e.c * e.a * c.d_min) + 1),
+            std::trunc(m.v / (std::sin(e.gamma) * e.a * e.b * c.d_min) + 1)};
+        bool beyond = false;
+        for (const HklReflection& r : table) {
+            beyond = beyond || std::abs(r.h) > old_max[0] || std::abs(r.k) > old_max[1] ||
+                     std::abs(r.l) > old_max[2];
+        }
+        EXPECT_TRUE(beyond);
+    }
+}
+
+// Wavelengths that put 2θ of (0 0 1) on a half hundredth, where the last bit of the
+// arcsine decides the text: the table shows what the exact arithmetic gives. The cases are
+// those where a plain double arcsine would round the other way.
+TEST(HklGeneration, TwoThetaOnRoundingEdges) {
+    const HklCell cell = CellFromDegrees(4, 4, 4, 90, 90, 90);
+    const long double d = SpacingD(ComputeCellMetric(cell), 0, 0, 1);
+    const IndexRange range = RangeOf(cell, 3.9L);
+    auto text = [&](long double two_theta) {
+        return HklCellText(MakeReflection(0, 0, 1, d, two_theta), 4);
+    };
+    int hard = 0;
+    for (int tie = 1000; tie < 18000; ++tie) {
+        const long double two_theta = (tie + 0.5L) / 100;
+        double x = static_cast<double>(std::sin(two_theta * 3.14159L / 360));
+        x = std::nextafter(std::nextafter(x, 0.0), 0.0);
+        for (int step = 0; step < 5; ++step, x = std::nextafter(x, 1.0)) {
+            const long double exact = static_cast<long double>(ArcSinSafe(x)) * 180 / 3.14159L * 2;
+            const long double plain = static_cast<long double>(std::asin(x)) * 180 / 3.14159L * 2;
+            if (text(exact) == text(plain)) continue;
+            const long double wavelength = 2 * d * x;
+            ASSERT_EQ(static_cast<double>(wavelength / (2 * d)), x);
+            HklTable table;
+            ASSERT_FALSE(GenerateHklTable(cell, range, {kCubic, "asym", wavelength, 3.9L}, table));
+            ASSERT_EQ(table.size(), 1u);
+            EXPECT_EQ(HklCellText(table[0], 4), text(exact)) << static_cast<double>(wavelength);
+            ++hard;
+        }
+    }
+    EXPECT_GT(hard, 0);
+}
+
+// --- Asymmetric unit ------------------------------------------------------------------------
+
+TEST(HklAsymmetricUnit, EveryRule) {
+    struct Case {
+        int system, h, k, l;
+        bool kept;
+    };
+    const Case cases[] = {
+        // Cubic: h ≥ k ≥ l ≥ 0 with h, k > 0, or (0 0 l > 0).
+        {1, 1, 1, 0, true},
+        {1, 1, 1, 1, true},
+        {1, 2, 1, 0, true},
+        {1, 3, 3, 3, true},
+        {1, 1, 2, 0, false},
+        {1, 2, 1, 2, false},
+        {1, 1, 0, 0, false},
+        {1, 0, 1, 0, false},
+        {1, 0, 0, 1, true},
+        {1, 0, 0, -1, false},
+        {1, 1, 1, -1, false},
+        {1, -1, -1, 0, false},
+        // Hexagonal and tetragonal: h > 0, 0 ≤ k ≤ h, l ≥ 0, or (0 0 l > 0).
+        {2, 1, 0, 0, true},
+        {2, 1, 1, 0, true},
+        {2, 2, 1, 5, true},
+        {2, 1, 2, 0, false},
+        {2, 1, 0, -1, false},
+        {2, 0, 1, 0, false},
+        {2, 0, 0, 1, true},
+        {2, -1, 0, 0, false},
+        {3, 1, 0, 0, true},
+        {3, 2, 2, 3, true},
+        {3, 1, 2, 0, false},
+        {3, 0, 0, 2, true},
+        {3, 0, 0, -2, false},
+        {3, 1, -1, 0, false},
+        // Orthorhombic: every index ≥ 0.
+        {4, 0, 0, 1, true},
+        {4, 0, 1, 2, true},
+        {4, 3, 2, 1, true},
+        {4, 1, -1, 0, false},
+        {4, -1, 0, 0, false},
+        {4, 0, 0, -1, false},
+        // Monoclinic β: (k ≥ 0, l > 0), (h ≥ 0, k > 0, l = 0), (h > 0, 0, 0).
+        {5, -1, 0, 1, true},
+        {5, -2, 3, 1, true},
+        {5, 1, -1, 1, false},
+        {5, 0, 1, 0, true},
+        {5, -1, 1, 0, false},
+        {5, 1, 0, 0, true},
+        {5, -1, 0, 0, false},
+        {5, 0, 0, -1, false},
+        {5, 3, 2, -1, false},
+        // Triclinic: one of each Friedel pair.
+        {6, 1, -5, -5, true},
+        {6, 0, 1, -3, true},
+        {6, 0, -1, 3, false},
+        {6, 0, 0, 1, true},
+        {6, 0, 0, -1, false},
+        {6, -1, 5, 5, false},
+        // Monoclinic γ: (k > 0, l ≥ 0), (h > 0, k = 0, l ≥ 0), (0 0 l > 0).
+        {7, -3, 1, 0, true},
+        {7, 2, 1, -1, false},
+        {7, 1, 0, 0, true},
+        {7, 1, 0, 2, true},
+        {7, -1, 0, 1, false},
+        {7, 0, 0, 1, true},
+        {7, 1, 0, -1, false},
+        {7, 0, 0, -1, false},
+        // Trigonal: h > 0, 0 ≤ k ≤ h, l ≤ k; for k = 0 also |l| ≤ h.
+        {8, 1, 0, 0, true},
+        {8, 1, 0, -1, true},
+        {8, 1, 0, -2, false},
+        {8, 1, 0, 1, false},
+        {8, 2, 1, -5, true},
+        {8, 2, 1, 2, false},
+        {8, 1, 1, 1, true},
+        {8, 0, 0, 1, false},
+        {8, 2, 3, 0, false},
+        {8, 1, -1, -1, false},
+        {8, 3, 0, -3, true},
+        // No system: everything.
+        {0, -1, -2, -3, true},
+        {9, -1, 0, 0, true},
+        {-1, 0, -1, 0, true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(InAsymmetricUnit(c.system, c.h, c.k, c.l), c.kept)
+            << "system " << c.system << ": " << c.h << " " << c.k << " " << c.l;
+    }
+}
+
+// --- Arithmetic ---------------------------------------------------------------------------
+
+TEST(HklArithmetic, ArcSinSafeAndItsFallbacks) {
+    // Within one unit in the last place of a double of the arcsine.
+    EXPECT_NEAR(ArcSinSafe(0.5), 0.52359877559829887308, 1.2e-16);
+    EXPECT_NEAR(ArcSinSafe(0.25), 0.25268025514207865349, 6e-17);
+    EXPECT_NEAR(ArcSinSafe(-0.9), -1.11976951499863418669, 2.3e-16);
+    EXPECT_EQ(ArcSinSafe(0), 0);
+    EXPECT_EQ(ArcSinSafe(1), 1.5707963267948966);    // x × π ÷ 2
+    EXPECT_EQ(ArcSinSafe(-1), -1.5707963267948966);  // x × π ÷ 2
+    EXPECT_EQ(ArcSinSafe(1.5), 999);
+    EXPECT_EQ(ArcSinSafe(-2), 999);
+}
+
+TEST(HklArithmetic, AnglesFromTheTableConstants) {
+    const HklCell cell = CellFromDegrees(1, 2, 3, 90, 60, 180);
+    EXPECT_EQ(cell.alpha, 90 * 3.141592L / 180);
+    EXPECT_EQ(cell.beta, 60 * 3.141592L / 180);
+    EXPECT_EQ(cell.gamma, 180 * 3.141592L / 180);
+    // θ = ArcSinSafe(λ ÷ 2d) × 180 ÷ 3.14159, doubled.
+    const long double expected =
+        static_cast<long double>(ArcSinSafe(static_cast<double>(1.5L / (2 * 3.0L)))) * 180 /
+        3.14159L * 2;
+    EXPECT_EQ(TwoThetaDegrees(1.5L, 3.0L), expected);
+}
+
+TEST(HklArithmetic, MetricOfAnOrthogonalCell) {
+    const CellMetric m = ComputeCellMetric(CellFromDegrees(2, 3, 5, 90, 90, 90));
+    // cos 90° is about 3.3e-7 with 3.141592: tiny but not 0.
+    EXPECT_NEAR(static_cast<double>(m.s_hh), 225.0, 1e-9);
+    EXPECT_NEAR(static_cast<double>(m.s_kk), 100.0, 1e-9);
+    EXPECT_NEAR(static_cast<double>(m.s_ll), 36.0, 1e-9);
+    EXPECT_NE(m.s_hk, 0);
+    EXPECT_NEAR(static_cast<double>(m.s_hk), 0, 1e-4);
+    EXPECT_NEAR(static_cast<double>(m.v), 30.0, 1e-9);
+    EXPECT_NEAR(static_cast<double>(SpacingD(m, 1, 1, 1)), 1 / std::sqrt(1 / 4. + 1 / 9. + 1 / 25.),
+                1e-6);
+}
+
+TEST(HklArithmetic, WavelengthPresets) {
+    const std::pair<const char*, long double> expected[] = {
+        {"Cu-Ka", 1.54178L}, {"Cu-Ka1", 1.5405L},  {"Fe-Ka", 1.93733L},  {"Fe-Ka1", 1.93597L},
+        {"Cr-Ka", 2.29099L}, {"Cr-Ka1", 2.28962L}, {"Mo-Ka", 0.710678L}, {"Mo-Ka1", 0.70926L},
+    };
+    for (std::size_t i = 0; i < 8; ++i) {
+        EXPECT_STREQ(kWavelengthPresets[i].name, expected[i].first);
+        EXPECT_EQ(kWavelengthPresets[i].wavelength, expected[i].second);
+        EXPECT_EQ(FindWavelengthPreset(expected[i].first), &kWavelengthPresets[i]);
+    }
+    EXPECT_EQ(FindWavelengthPreset("mo-ka")->wavelength, 0.710678L);
+    EXPECT_EQ(FindWavelengthPreset("Mo-Ka2"), nullptr);
+    EXPECT_EQ(FindWavelengthPreset(""), nullptr);
+}
+
+// --- Refusals and failures ---------------------------------------------------------------------
+
+TEST(HklRefusals, RangeNeedsACellAndAPositiveMinimum) {
+    IndexRange range{-2, 2, -3, 3, -4, 4};
+    const IndexRange before = range;
+    auto same = [&] {
+        return std::tie(range.hmin, range.hmax, range.kmax, range.lmax) ==
+               std::tie(before.hmin, before.hmax, before.kmax, before.lmax);
+    };
+    auto refusal = ComputeIndexRange(HklCell{}, 1.5L, range);
+    ASSERT_TRUE(refusal);
+    EXPECT_STREQ(refusal->en, "Set Cell Constant");
+    EXPECT_STREQ(refusal->ja, "格子定数を設定してください");
+    EXPECT_TRUE(same());
+
+    const HklCell cell = CellFromDegrees(5, 5, 5, 90, 90, 90);
+    for (long double d_min : {0.0L, -1.5L}) {
+        refusal = ComputeIndexRange(cell, d_min, range);
+        ASSERT_TRUE(refusal);
+        EXPECT_STREQ(refusal->en, kMinimumDNotPositiveText.en);
+        EXPECT_TRUE(same());
+    }
+    // 2003³ triples.
+    refusal = ComputeIndexRange(CellFromDegrees(100, 100, 100, 90, 90, 90), 0.1L, range);
+    ASSERT_TRUE(refusal);
+    EXPECT_STREQ(refusal->en, kRangeTooLargeText.en);
+    EXPECT_NE(std::string(refusal->ja).find("最小ｄ値を大きくしてください"), std::string::npos);
+    EXPECT_TRUE(same());
+    // Up to 50 million triples are computed.
+    EXPECT_FALSE(ComputeIndexRange(CellFromDegrees(36, 36, 36, 90, 90, 90), 0.2L, range));
+    EXPECT_EQ(range.hmax, 181);
+    EXPECT_LE(IndexTripleCount(range), kMaxIndexTriples);
+}
+
+TEST(HklRefusals, WavelengthAndMinimumMustBePositive) {
+    EXPECT_FALSE(CheckWavelength(0.710678L));
+    EXPECT_FALSE(CheckMinimumD(1.5L));
+    for (long double v : {0.0L, -1.54L, std::numeric_limits<long double>::infinity()}) {
+        ASSERT_TRUE(CheckWavelength(v));
+        EXPECT_STREQ(CheckWavelength(v)->en, "The X-ray wavelength must be greater than 0");
+        EXPECT_STREQ(CheckWavelength(v)->ja, "X線の波長には0より大きい値を入れてください");
+        ASSERT_TRUE(CheckMinimumD(v));
+        EXPECT_STREQ(CheckMinimumD(v)->ja, "最小ｄ値には0より大きい値を入れてください");
+    }
+    const HklCell cell = CellFromDegrees(4, 4, 4, 90, 90, 90);
+    const IndexRange range = RangeOf(cell, 1.5L);
+    HklTable table(3, MakeReflection(1, 0, 0, 4, 22));
+    auto refusal = GenerateHklTable(cell, range, {kCubic, "all", 0, 1.5L}, table);
+    ASSERT_TRUE(refusal);
+    EXPECT_STREQ(refusal->en, kWavelengthNotPositiveText.en);
+    EXPECT_TRUE(table.empty());
+    refusal = GenerateHklTable(cell, range, {kCubic, "all", 1.54178L, -1}, table);
+    ASSERT_TRUE(refusal);
+    EXPECT_STREQ(refusal->en, kMinimumDNotPositiveText.en);
+}
+
+TEST(HklRefusals, TooManyReflections) {
+    // 363³ index triples are allowed, but about 25 million reflections lie in the sphere.
+    const HklCell cell = CellFromDegrees(36, 36, 36, 90, 90, 90);
+    HklTable table;
+    auto refusal = GenerateHklTable(cell, RangeOf(cell, 0.2L), {kCubic, "all", 0.1L, 0.2L}, table);
+    ASSERT_TRUE(refusal);
+    EXPECT_STREQ(refusal->en, kTooManyReflectionsText.en);
+    EXPECT_TRUE(table.empty());
+}
+
+TEST(HklRefusals, CalculateWithoutCellOrRange) {
+    HklState state;
+    state.table.push_back(MakeReflection(1, 0, 0, 4, 22));
+    std::array<std::string, 6> texts = {"", "5", "5", "90", "90", "90"};
+    auto refusal = GenerateHklTable(texts, {kCubic, "all", 1.54178L, 1.5L}, state);
+    ASSERT_TRUE(refusal);
+    EXPECT_STREQ(refusal->en, "Set Cell Constant");
+    EXPECT_TRUE(state.table.empty());
+    EXPECT_EQ(state.grid_rows, 30);
+
+    texts[0] = "5";
+    state.grid_rows = 200;
+    refusal = GenerateHklTable(texts, {kCubic, "all", 1.54178L, 1.5L}, state);
+    ASSERT_TRUE(refusal);
+    EXPECT_STREQ(refusal->en, "Set hkl range ");
+    EXPECT_STREQ(refusal->ja, "指数範囲を設定してください");
+    EXPECT_EQ(state.grid_rows, 30);
+    EXPECT_EQ(state.cell.a, 0);  // the cell grid is not read
+}
+
+TEST(HklFailures, ConversionErrorStoresTheRowsBefore) {
+    HklState state;
+    state.range = {-2, 2, -2, 2, -2, 2};
+    const std::array<std::string, 6> texts = {"5.1", "6.2", "x", "90", "90", "90"};
+    try {
+        GenerateHklTable(texts, {kCubic, "all", 1.54178L, 1.5L}, state);
+        FAIL();
+    } catch (const ConversionError& e) {
+        EXPECT_STREQ(e.what(), "'x' は浮動小数点数ではありません");
+    }
+    EXPECT_EQ(state.cell.a, 5.1L);
+    EXPECT_EQ(state.cell.b, 6.2L);
+    EXPECT_EQ(state.cell.c, 0);
+}
+
+TEST(HklFailures, DegenerateCellsRaiseTheArithmeticFaults) {
+    // a = 0 with an earlier range: S of (0 k l) is 0, and 1 ÷ S divides by zero.
+    HklState state;
+    state.range = {-2, 2, -2, 2, -2, 2};
+    const std::array<std::string, 6> flat = {"0", "5", "5", "90", "90", "90"};
+    try {
+        GenerateHklTable(flat, {kCubic, "all", 1.54178L, 1.5L}, state);
+        FAIL();
+    } catch (const FloatFault& e) {
+        EXPECT_EQ(e.FaultKind(), FloatFault::Kind::DivideByZero);
+    }
+    // Three angles of 150° span no volume: the square root of a negative number.
+    try {
+        ComputeCellMetric(CellFromDegrees(5, 5, 5, 150, 150, 150));
+        FAIL();
+    } catch (const FloatFault& e) {
+        EXPECT_EQ(e.FaultKind(), FloatFault::Kind::InvalidOperation);
+    }
+}
+
+}  // namespace
+}  // namespace dorvalix
