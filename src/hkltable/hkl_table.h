@@ -117,6 +117,7 @@ struct HklReflection {
     std::uint16_t two_theta;  // 2θ in hundredths of a degree, rounded
     std::uint8_t flags;       // kDAtLeast10 | kTwoThetaAtLeast10 | kTwoThetaAtLeast100
 };
+static_assert(sizeof(HklReflection) == 20);
 constexpr std::uint8_t kDAtLeast10 = 1;
 constexpr std::uint8_t kTwoThetaAtLeast10 = 2;
 constexpr std::uint8_t kTwoThetaAtLeast100 = 4;
