@@ -1,0 +1,138 @@
+#include "grid_views.h"
+
+#include <QLineEdit>
+#include <QPainter>
+
+namespace dorvalix {
+
+namespace {
+
+QString ToQ(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+}  // namespace
+
+ObservationTableModel::ObservationTableModel(ObservationTable& table, QObject* parent)
+    : QAbstractTableModel(parent), table_(table) {}
+
+int ObservationTableModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kMaxObservations;
+}
+
+int ObservationTableModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kTableColumns;
+}
+
+QVariant ObservationTableModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole)) return {};
+    return ToQ(table_.Cell(index.column(), index.row() + 1));
+}
+
+QVariant ObservationTableModel::headerData(int section, Qt::Orientation orientation,
+                                           int role) const {
+    if (role != Qt::DisplayRole) return {};
+    if (orientation == Qt::Horizontal) {
+        return section >= 0 && section < kTableColumns ? ToQ(table_.Cell(section, 0)) : QVariant();
+    }
+    return section + 1;
+}
+
+Qt::ItemFlags ObservationTableModel::flags(const QModelIndex& index) const {
+    if (!index.isValid()) return Qt::NoItemFlags;
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (index.column() <= 3) f |= Qt::ItemIsEditable;
+    return f;
+}
+
+bool ObservationTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (!index.isValid() || role != Qt::EditRole || index.column() > 3) return false;
+    table_.Cell(index.column(), index.row() + 1) = value.toString().toStdString();
+    emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
+    return true;
+}
+
+void ObservationTableModel::Refresh() {
+    emit dataChanged(index(0, 0), index(kMaxObservations - 1, kTableColumns - 1));
+    emit headerDataChanged(Qt::Horizontal, 0, kTableColumns - 1);
+}
+
+ResultsGridModel::ResultsGridModel(ResultsPanel::Grid& grid, QObject* parent)
+    : QAbstractTableModel(parent), grid_(grid) {}
+
+int ResultsGridModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kPanelRows;
+}
+
+int ResultsGridModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kPanelColumns;
+}
+
+QVariant ResultsGridModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || role != Qt::DisplayRole) return {};
+    return ToQ(
+        grid_[static_cast<std::size_t>(index.row())][static_cast<std::size_t>(index.column())]);
+}
+
+Qt::ItemFlags ResultsGridModel::flags(const QModelIndex& index) const {
+    return index.isValid() ? Qt::ItemIsEnabled : Qt::NoItemFlags;
+}
+
+void ResultsGridModel::Refresh() {
+    emit dataChanged(index(0, 0), index(kPanelRows - 1, kPanelColumns - 1));
+}
+
+GridCellDelegate::GridCellDelegate(Background background, int dx, int dy, QObject* parent)
+    : QStyledItemDelegate(parent), background_(std::move(background)), dx_(dx), dy_(dy) {}
+
+void GridCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                             const QModelIndex& index) const {
+    painter->save();
+    painter->fillRect(option.rect, background_(index));
+    painter->setClipRect(option.rect);
+    painter->setFont(option.font);
+    painter->setPen(Qt::black);
+    painter->drawText(option.rect.adjusted(dx_, dy_, 0, 0), Qt::AlignLeft | Qt::AlignTop,
+                      index.data(Qt::DisplayRole).toString());
+    painter->restore();
+}
+
+QWidget* GridCellDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                                        const QModelIndex&) const {
+    auto* editor = new QLineEdit(parent);
+    editor->setFrame(false);
+    editor->setFont(option.font);
+    editor->setTextMargins(0, 0, 0, 0);
+    // Every keystroke goes into the table, so a menu command always sees the cell as typed.
+    connect(editor, &QLineEdit::textEdited, this,
+            [this, editor] { emit const_cast<GridCellDelegate*>(this)->commitData(editor); });
+    openEditor_ = editor;
+    return editor;
+}
+
+void GridCellDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const {
+    auto* line = qobject_cast<QLineEdit*>(editor);
+    const QString text = index.data(Qt::EditRole).toString();
+    if (line && line->text() != text) line->setText(text);
+}
+
+void GridCellDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                                            const QModelIndex&) const {
+    editor->setGeometry(option.rect);
+}
+
+void GridCellDelegate::destroyEditor(QWidget* editor, const QModelIndex& index) const {
+    if (editor == openEditor_) openEditor_.clear();
+    QStyledItemDelegate::destroyEditor(editor, index);
+}
+
+void GridView::FinishEditing() {
+    auto* delegate = qobject_cast<GridCellDelegate*>(itemDelegate());
+    if (!delegate) return;
+    if (QWidget* editor = delegate->OpenEditor()) {
+        commitData(editor);
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+}
+
+}  // namespace dorvalix

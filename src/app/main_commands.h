@@ -1,0 +1,93 @@
+// The main window's commands, working on its plain state and talking to the user through
+// Ui. The window runs each of them through RunCommand and then redraws from the state.
+#pragma once
+
+#include <string>
+
+#include "main_state.h"
+#include "ui.h"
+
+namespace dorvalix {
+
+// The address "Dorvalix Home Page" opens.
+extern const char* const kHomePage;
+
+// --- Start, captions, language ---------------------------------------------------
+
+// Creation of the main window: no crystal system, current cells placed, no result, the
+// settings read from the file that belongs to `executablePath`, captions in their
+// language (any stored code other than "j" becomes "e"), Edit2 " 001".
+void FormCreate(MainState& state, const std::string& executablePath);
+
+// Set the language code and every caption of that language, then ShowCrystalSystem.
+void ApplyEnglishCaptions(MainState& state);
+void ApplyJapaneseCaptions(MainState& state);
+
+// Label3 and its width from the crystal-system code and the language.
+void ShowCrystalSystem(MainState& state);
+
+void English2Click(MainState& state, Ui& ui);
+void Japanese1Click(MainState& state, Ui& ui);
+
+// --- Crystal system menu: set the code, ShowCrystalSystem, nothing else ----------------
+
+void Cibic1Click(MainState& state, Ui& ui);         // 1 cubic
+void tetragonal1Click(MainState& state, Ui& ui);    // 3 tetragonal
+void Orthorhombic1Click(MainState& state, Ui& ui);  // 4 orthorhombic
+void trigonalClick(MainState& state, Ui& ui);       // 8 trigonal
+void Hexagonal1Click(MainState& state, Ui& ui);     // 2 hexagonal
+void Monoclinic901Click(MainState& state, Ui& ui);  // 5 monoclinic, beta free
+void Monoclinic902Click(MainState& state, Ui& ui);  // 7 monoclinic, gamma free
+void Triclinic1Click(MainState& state, Ui& ui);     // 6 triclinic
+
+// --- Calculation, exit, windows --------------------------------------------------
+
+// Execute: the calculation run on the table; its message in the current language, the
+// cell it names made current with the grid focused, a fault thrown to the error box.
+void N4Click(MainState& state, Ui& ui);
+
+// Exit: asks; on OK writes the settings (an IoError leaves the program running) and
+// sets closeRequested.
+void Exit1Click(MainState& state, Ui& ui);
+
+void N8Click(MainState& state, Ui& ui);         // How to use: help window of the language
+void N9Click(MainState& state, Ui& ui);         // Version: version window of the language
+void hkld1Click(MainState& state, Ui& ui);      // hkl Table window
+void dorvalix1Click(MainState& state, Ui& ui);  // home page in the browser
+
+// --- The observation grid ----------------------------------------------------------
+
+// A cell of StringGrid1 becomes current (by mouse, keyboard or program): CurrentRow and
+// Edit2 follow it.
+void StringGrid1SelectCell(MainState& state, int col, int row);
+
+// The program makes a cell current (the selection rule runs when it changes), and the
+// grid takes the keyboard focus when `focus` is set.
+void MakeCurrentCell(MainState& state, CellRef cell, bool focus);
+
+// The colours StringGrid1 paints its data cells with: the current cell white, the other
+// cells of an excluded row aqua, columns 0..3 yellow and column 4 white.
+enum class GridCellColour { White, Aqua, Yellow };
+GridCellColour StringGrid1CellColour(const MainState& state, int col, int row);
+
+// Edit2's text for a row: a blank and three digits (" 001", " 042", " 300").
+std::string RowNumberText(int row);
+
+// --- Commands of the file and data menus -----------------------------------------
+// These come with the observation file, spreadsheet import, report, printing and data
+// editing; until then they do nothing.
+
+void Read1Click(MainState& state, Ui& ui);    // Read from File
+void Write1Click(MainState& state, Ui& ui);   // Write to File
+void Exceld1Click(MainState& state, Ui& ui);  // Read Excel data through ClipBoard
+void N10Click(MainState& state, Ui& ui);      // Print
+void N11Click(MainState& state, Ui& ui);      // Printer Setup
+void N18Click(MainState& state, Ui& ui);      // Save Results to File
+void N22Click(MainState& state, Ui& ui);      // Send Results to ClipBoard
+void N15Click(MainState& state, Ui& ui);      // Delete One Data
+void N16Click(MainState& state, Ui& ui);      // Sort
+void N17Click(MainState& state, Ui& ui);      // Clear
+void N20Click(MainState& state, Ui& ui);      // Exclude
+void N21Click(MainState& state, Ui& ui);      // Include
+
+}  // namespace dorvalix

@@ -1,0 +1,161 @@
+#include "qt_ui.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMimeData>
+#include <QPushButton>
+#include <QUrl>
+
+namespace dorvalix {
+
+namespace {
+
+QString ToQ(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+std::string FromQ(const QString& text) {
+    return text.toStdString();
+}
+
+// The platform's own texts of a question box, the same in both languages.
+constexpr const char* kQuestionTitle = "警告";
+
+std::string RunFileDialog(QWidget* parent, const FileDialogOptions& options, bool save) {
+    QFileDialog dialog(parent, ToQ(options.title));
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setNameFilter(ToQ(options.filterDescription) + " (" + ToQ(options.filterPattern) + ")");
+    if (!options.defaultSuffix.empty()) dialog.setDefaultSuffix(ToQ(options.defaultSuffix));
+    if (!options.initialName.empty()) dialog.selectFile(ToQ(options.initialName));
+    if (dialog.exec() != QDialog::Accepted) return {};
+    const QStringList files = dialog.selectedFiles();
+    return files.isEmpty() ? std::string() : FromQ(files.front());
+}
+
+}  // namespace
+
+std::unique_ptr<QMessageBox> MakeMessageBox(const QString& title, const QString& text,
+                                            QWidget* parent) {
+    auto box =
+        std::make_unique<QMessageBox>(QMessageBox::NoIcon, title, text, QMessageBox::Ok, parent);
+    box->setTextFormat(Qt::PlainText);
+    return box;
+}
+
+std::unique_ptr<QMessageBox> MakeQuestionBox(QuestionButtons buttons, const QString& text,
+                                             QWidget* parent) {
+    auto box = std::make_unique<QMessageBox>(QMessageBox::Warning, kQuestionTitle, text,
+                                             QMessageBox::NoButton, parent);
+    box->setTextFormat(Qt::PlainText);
+    const bool ok = buttons == QuestionButtons::OkCancel;
+    QPushButton* accept =
+        box->addButton(ok ? "OK" : "はい(&Y)", ok ? QMessageBox::AcceptRole : QMessageBox::YesRole);
+    QPushButton* reject = box->addButton(ok ? "キャンセル" : "いいえ(&N)",
+                                         ok ? QMessageBox::RejectRole : QMessageBox::NoRole);
+    box->setDefaultButton(accept);
+    box->setEscapeButton(reject);
+    return box;
+}
+
+std::unique_ptr<QMessageBox> MakeErrorBox(const QString& title, const QString& text,
+                                          QWidget* parent) {
+    auto box =
+        std::make_unique<QMessageBox>(QMessageBox::Critical, title, text, QMessageBox::Ok, parent);
+    box->setTextFormat(Qt::PlainText);
+    return box;
+}
+
+QtUi::QtUi(QString programTitle) : title_(std::move(programTitle)) {}
+
+void QtUi::SetWindowOpener(SecondaryWindow window, std::function<void()> open) {
+    openers_[window] = std::move(open);
+}
+
+void QtUi::ShowMessage(const std::string& text) {
+    MakeMessageBox(title_, ToQ(text), parent_)->exec();
+}
+
+bool QtUi::AskOkCancel(const std::string& text) {
+    auto box = MakeQuestionBox(QuestionButtons::OkCancel, ToQ(text), parent_);
+    box->exec();
+    return box->clickedButton() == box->defaultButton();
+}
+
+bool QtUi::AskYesNo(const std::string& text) {
+    auto box = MakeQuestionBox(QuestionButtons::YesNo, ToQ(text), parent_);
+    box->exec();
+    return box->clickedButton() == box->defaultButton();
+}
+
+void QtUi::ShowError(const std::string& text) {
+    MakeErrorBox(title_, ToQ(text), parent_)->exec();
+}
+
+std::string QtUi::OpenFileName(const FileDialogOptions& options) {
+    return RunFileDialog(parent_, options, false);
+}
+
+std::string QtUi::SaveFileName(const FileDialogOptions& options) {
+    return RunFileDialog(parent_, options, true);
+}
+
+std::string QtUi::InputText(const std::string& title, const std::string& prompt,
+                            const std::string& initial) {
+    bool ok = false;
+    const QString answer = QInputDialog::getText(parent_, ToQ(title), ToQ(prompt),
+                                                 QLineEdit::Normal, ToQ(initial), &ok);
+    return ok ? FromQ(answer) : std::string();
+}
+
+void QtUi::SetClipboardText(const std::string& text) {
+    QGuiApplication::clipboard()->setText(ToQ(text));
+}
+
+std::string QtUi::ClipboardText() {
+    return FromQ(QGuiApplication::clipboard()->text());
+}
+
+std::optional<std::string> QtUi::ClipboardSylk() {
+    const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+    if (!mime) return std::nullopt;
+    // Spreadsheet programs offer their cells under names such as
+    // application/x-openoffice-sylk;windows_formatname="Sylk".
+    for (const QString& format : mime->formats()) {
+        if (!format.contains("sylk", Qt::CaseInsensitive)) continue;
+        const QByteArray bytes = mime->data(format);
+        const qsizetype end = bytes.indexOf('\0');
+        return bytes.left(end < 0 ? bytes.size() : end).toStdString();
+    }
+    return std::nullopt;
+}
+
+void QtUi::Beep() {
+    if (!beeper_.Start()) QApplication::beep();
+}
+
+void QtUi::OpenUrl(const std::string& url) {
+    if (!url.empty()) QDesktopServices::openUrl(QUrl(ToQ(url)));
+}
+
+void QtUi::ShowWindow(SecondaryWindow window) {
+    const auto it = openers_.find(window);
+    if (it != openers_.end() && it->second) it->second();
+}
+
+void QtUi::BeginProgress(int maximum) {
+    if (progress_.begin) progress_.begin(maximum);
+}
+
+void QtUi::SetProgress(int position) {
+    if (progress_.set) progress_.set(position);
+}
+
+void QtUi::EndProgress() {
+    if (progress_.end) progress_.end();
+}
+
+}  // namespace dorvalix

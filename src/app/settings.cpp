@@ -1,0 +1,76 @@
+#include "settings.h"
+
+#include "atomic_file.h"
+#include "errors.h"
+#include "ini_file.h"
+#include "numtext.h"
+
+namespace dorvalix {
+
+namespace {
+
+std::string FileNamePart(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Reals pass through double precision on the way in and out of the file.
+long double ReadReal(const IniText& ini, const char* key, long double fallback) {
+    const std::string text = ini.Value(kSettingsSection, key).value_or("");
+    long double value;
+    if (text.empty() || !TryParseReal(text, value)) return fallback;
+    return static_cast<double>(value);
+}
+
+std::string RealText(long double value) {
+    return FormatGeneral(static_cast<double>(value));
+}
+
+}  // namespace
+
+std::string SettingsFileName(const std::string& executablePath) {
+    const std::size_t slash = executablePath.find_last_of('/');
+    const std::size_t dot = executablePath.find_last_of('.');
+    const bool hasExtension =
+        dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    return (hasExtension ? executablePath.substr(0, dot) : executablePath) + "ini";
+}
+
+std::string ProgramTitle(const std::string& executablePath) {
+    std::string name = FileNamePart(executablePath);
+    name = name.substr(0, name.find('.'));
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        char& c = name[i];
+        if (i == 0 && c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (i > 0 && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return name;
+}
+
+AppSettings LoadSettings(const std::string& path) {
+    std::string text;
+    try {
+        text = ReadWholeFile(path);
+    } catch (const IoError&) {
+        // No settings file yet, or one that cannot be read: the defaults.
+    }
+    const IniText ini(text);
+    AppSettings s;
+    s.lang = ini.Value(kSettingsSection, "lang").value_or(s.lang);
+    s.lamda = ReadReal(ini, "lamda", s.lamda);
+    s.dMin = ReadReal(ini, "d_min", s.dMin);
+    s.xRay = ini.Value(kSettingsSection, "x_ray").value_or(s.xRay);
+    s.hklRange = ini.Value(kSettingsSection, "hkl_range").value_or(s.hklRange);
+    return s;
+}
+
+void SaveSettings(const std::string& path, const AppSettings& settings) {
+    WriteProfileStrings(path, kSettingsSection,
+                        {{"lang", settings.lang},
+                         {"lamda", RealText(settings.lamda)},
+                         {"d_min", RealText(settings.dMin)},
+                         {"x_ray", settings.xRay},
+                         {"hkl_range", settings.hklRange}});
+}
+
+}  // namespace dorvalix

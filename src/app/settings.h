@@ -1,0 +1,35 @@
+// The settings that survive from one run to the next: the language and the four choices
+// of the hkl table window, kept in an INI file beside the executable.
+#pragma once
+
+#include <string>
+
+namespace dorvalix {
+
+struct AppSettings {
+    std::string lang = "j";        // "lang": UiLanguage, "j" or "e"
+    long double lamda = 1.54178;   // "lamda": X-ray wavelength, Å
+    long double dMin = 1.5;        // "d_min": smallest d listed, Å
+    std::string xRay = "Cu-Ka";    // "x_ray": name of the X-ray choice
+    std::string hklRange = "all";  // "hkl_range": "all" or "asym"
+};
+
+inline constexpr const char* kSettingsSection = "Dorvalix";
+
+// The settings file of an executable: its full path with the extension (and its dot)
+// replaced by "ini" — /opt/dorvalix.exe keeps /opt/dorvalixini, /opt/dorvalix too.
+std::string SettingsFileName(const std::string& executablePath);
+
+// The program's title, used by its message boxes: the executable's name without folder
+// and without everything from its first dot, capitalised ("dorvalix" gives "Dorvalix").
+std::string ProgramTitle(const std::string& executablePath);
+
+// Reads the settings; a missing file, section or key gives its default, and so does a real
+// value that is empty or not a number. Nothing is reported and no range is checked.
+AppSettings LoadSettings(const std::string& path);
+
+// Writes the five keys in their order, each from `settings`. Throws IoError
+// "<path> に書き込めません" when the file cannot be written; the file then stays as it was.
+void SaveSettings(const std::string& path, const AppSettings& settings);
+
+}  // namespace dorvalix

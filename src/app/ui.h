@@ -1,0 +1,87 @@
+// What the commands need from the user: message and question boxes, the error box, file
+// dialogs, an input box, the clipboard, a beep, the browser, the secondary windows and a
+// progress display. The window gives the commands a Qt implementation; the tests give them
+// a scripted one.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace dorvalix {
+
+// A file dialog: title, one filter (description and pattern, "*.lat"), the extension added
+// to a name typed without one (empty: none), the name the dialog starts with.
+struct FileDialogOptions {
+    std::string title;
+    std::string filterDescription;
+    std::string filterPattern;
+    std::string defaultSuffix;
+    std::string initialName;
+};
+
+// The windows the main window shows on demand, by their form names.
+enum class SecondaryWindow {
+    TForm2,  // version window, Japanese
+    TForm3,  // help window, Japanese
+    TForm4,  // calculation principle
+    TForm5,  // version window, English
+    TForm6,  // help window, English
+    TForm7,  // hkl table window
+    TForm8,  // cell constant dialog
+};
+
+class Ui {
+  public:
+    virtual ~Ui() = default;
+
+    // A message box with an OK button, titled with the program's title.
+    virtual void ShowMessage(const std::string& text) = 0;
+    // A warning question with OK and Cancel; true for OK.
+    virtual bool AskOkCancel(const std::string& text) = 0;
+    // A warning question with Yes and No; true for Yes.
+    virtual bool AskYesNo(const std::string& text) = 0;
+    // The application's error box (error icon, OK) showing `text` exactly; the command
+    // boundary adds the full stop (ErrorBoxText).
+    virtual void ShowError(const std::string& text) = 0;
+
+    // The file chosen, or empty when the dialog was cancelled. The open dialog accepts
+    // existing files only; the save dialog asks before overwriting an existing file.
+    virtual std::string OpenFileName(const FileDialogOptions& options) = 0;
+    virtual std::string SaveFileName(const FileDialogOptions& options) = 0;
+
+    // A text input box; Cancel reads as an empty answer.
+    virtual std::string InputText(const std::string& title, const std::string& prompt,
+                                  const std::string& initial) = 0;
+
+    // The clipboard: plain text in and out, and the spreadsheet (SYLK) cells a spreadsheet
+    // program offers, if any.
+    virtual void SetClipboardText(const std::string& text) = 0;
+    virtual std::string ClipboardText() = 0;
+    virtual std::optional<std::string> ClipboardSylk() = 0;
+
+    // A short tone of 800 Hz for 200 ms; returns at once.
+    virtual void Beep() = 0;
+
+    // Asks the desktop to open a web address; the outcome is not reported.
+    virtual void OpenUrl(const std::string& url) = 0;
+
+    // Shows one of the secondary windows modally and returns when it closes.
+    virtual void ShowWindow(SecondaryWindow window) = 0;
+
+    // A progress display for a long command: Begin with the number of steps, positions
+    // 0..maximum, then End. Nothing else can be done while it shows.
+    virtual void BeginProgress(int maximum) = 0;
+    virtual void SetProgress(int position) = 0;
+    virtual void EndProgress() = 0;
+};
+
+// The error box's text for an error: the error's text followed by a full stop (none is
+// added when the text already ends in one).
+std::string ErrorBoxText(const std::string& text);
+
+// Runs one command; an error that ends it (a DorvalixError, or any other exception) is
+// shown in the error box and the program goes on. Returns false when the command failed.
+bool RunCommand(Ui& ui, const std::function<void()>& command);
+
+}  // namespace dorvalix

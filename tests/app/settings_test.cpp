@@ -1,0 +1,119 @@
+#include "settings.h"
+
+#include <gtest/gtest.h>
+
+#include "errors.h"
+#include "temp_dir.h"
+
+namespace dorvalix {
+namespace {
+
+using test::ReadText;
+using test::TempDir;
+using test::WriteText;
+
+TEST(SettingsFileName, ReplacesTheExtensionAndItsDotByIni) {
+    const struct {
+        const char* executable;
+        const char* settings;
+    } cases[] = {
+        {"build/dorvalix", "build/dorvalixini"},
+        {"/opt/dorvalix.exe", "/opt/dorvalixini"},
+        {"other.exe", "otherini"},
+        {"/home/u/my.tools/dorvalix", "/home/u/my.tools/dorvalixini"},  // a dot in a folder
+        {"/bin/a.b.c", "/bin/a.bini"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SettingsFileName(c.executable), c.settings) << c.executable;
+}
+
+TEST(ProgramTitle, IsTheNameUpToItsFirstDotCapitalised) {
+    EXPECT_EQ(ProgramTitle("/work/build/dorvalix"), "Dorvalix");
+    EXPECT_EQ(ProgramTitle("C/DORVALIX.EXE"), "Dorvalix");
+    EXPECT_EQ(ProgramTitle("/x.y/other.tool.exe"), "Other");
+}
+
+class SettingsFile : public ::testing::Test {
+  protected:
+    TempDir dir;
+    std::string path = dir.Path("dorvalixini");
+
+    AppSettings LoadWith(const std::string& keys) {
+        WriteText(path, "[Dorvalix]\n" + keys);
+        return LoadSettings(path);
+    }
+};
+
+TEST_F(SettingsFile, NoFileGivesTheDefaults) {
+    const AppSettings s = LoadSettings(path);
+    EXPECT_EQ(s.lang, "j");
+    EXPECT_EQ(s.lamda, static_cast<long double>(1.54178));
+    EXPECT_EQ(s.dMin, 1.5L);
+    EXPECT_EQ(s.xRay, "Cu-Ka");
+    EXPECT_EQ(s.hklRange, "all");
+}
+
+TEST_F(SettingsFile, StoredValuesAreTakenWithoutRangeChecks) {
+    const AppSettings s =
+        LoadWith("lang=e\nlamda=0.710678\nd_min=-2\nx_ray= Set W.L.\nhkl_range=odd\n");
+    EXPECT_EQ(s.lang, "e");
+    EXPECT_EQ(s.lamda, static_cast<long double>(0.710678));  // through double precision
+    EXPECT_EQ(s.dMin, -2.0L);
+    EXPECT_EQ(s.xRay, "Set W.L.");  // surrounding blanks of a value are not kept
+    EXPECT_EQ(s.hklRange, "odd");
+}
+
+TEST_F(SettingsFile, AnUnreadableRealGivesItsDefault) {
+    const AppSettings s = LoadWith("lamda=abc\nd_min=\n");
+    EXPECT_EQ(s.lamda, static_cast<long double>(1.54178));
+    EXPECT_EQ(s.dMin, 1.5L);
+    EXPECT_EQ(LoadWith("lamda= 2.5 \nd_min=1e-5\n").dMin, static_cast<long double>(1e-5));
+}
+
+TEST_F(SettingsFile, AnEmptyTextIsKeptButAMissingKeyGivesTheDefault) {
+    const AppSettings s = LoadWith("lang=\nx_ray=\n");
+    EXPECT_EQ(s.lang, "");
+    EXPECT_EQ(s.xRay, "");
+    EXPECT_EQ(s.hklRange, "all");
+}
+
+TEST_F(SettingsFile, ANewFileHasTheFiveKeysInOrder) {
+    SaveSettings(path, AppSettings{});
+    EXPECT_EQ(ReadText(path),
+              "[Dorvalix]\nlang=j\nlamda=1.54178\nd_min=1.5\nx_ray=Cu-Ka\nhkl_range=all\n");
+}
+
+TEST_F(SettingsFile, SavingKeepsOtherSectionsAndKeysAndRoundTrips) {
+    WriteText(path,
+              "[Other]\r\nlang=zz\r\n\r\n[DORVALIX]\r\nhkl_range=all\r\nmine=1\r\n\r\n[Last]\r\n"
+              "k=v\r\n");
+    AppSettings s;
+    s.lang = "e";
+    s.lamda = 1.5406L;
+    s.dMin = 0.44L;
+    s.xRay = "Mo-Ka";
+    s.hklRange = "asym";
+    SaveSettings(path, s);
+    EXPECT_EQ(ReadText(path),
+              "[Other]\r\nlang=zz\r\n\r\n[DORVALIX]\r\nhkl_range=asym\r\nmine=1\r\nlang=e\r\n"
+              "lamda=1.5406\r\nd_min=0.44\r\nx_ray=Mo-Ka\r\n\r\n[Last]\r\nk=v\r\n");
+    const AppSettings back = LoadSettings(path);
+    EXPECT_EQ(back.lang, "e");
+    EXPECT_EQ(back.lamda, static_cast<long double>(1.5406));
+    EXPECT_EQ(back.dMin, static_cast<long double>(0.44));
+    EXPECT_EQ(back.xRay, "Mo-Ka");
+    EXPECT_EQ(back.hklRange, "asym");
+}
+
+TEST_F(SettingsFile, RealsAreWrittenInTheShortestForm) {
+    AppSettings s;
+    s.lamda = 2.0L;
+    s.dMin = 1.0L / 3;
+    SaveSettings(path, s);
+    const std::string text = ReadText(path);
+    EXPECT_NE(text.find("lamda=2\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("d_min=0.333333333333333\n"), std::string::npos) << text;
+}
+
+}  // namespace
+}  // namespace dorvalix
