@@ -89,15 +89,6 @@ TEST(QtUi, ClipboardTextAndSpreadsheetCells) {
     EXPECT_EQ(ui.ClipboardText(), "3.1355");
 }
 
-TEST(QtUi, SecondaryWindowsOpenThroughWhatRegisteredThem) {
-    QtUi ui("Dorvalix");
-    int opened = 0;
-    ui.SetWindowOpener(SecondaryWindow::TForm7, [&] { ++opened; });
-    ui.ShowWindow(SecondaryWindow::TForm7);
-    ui.ShowWindow(SecondaryWindow::TForm5);  // not there yet: nothing happens
-    EXPECT_EQ(opened, 1);
-}
-
 TEST(BeepTone, IsAnEightHundredHertzToneOfTwoHundredMilliseconds) {
     const auto tone = MakeBeepTone(48000, 800, 0.2);
     ASSERT_EQ(tone.size(), 9600u);

@@ -116,6 +116,7 @@ TEST_F(Window, ObservationGridLayout) {
     EXPECT_EQ(g->palette().color(QPalette::Base), QColor(255, 255, 0));
     EXPECT_EQ(g->currentIndex(), g->model()->index(0, 0));
     EXPECT_EQ(form->Edit2->text(), " 001");
+    EXPECT_EQ(form->State().currentRow, 0u);  // placed at start without the selection rule
     EXPECT_EQ(form->centralWidget()->palette().color(QPalette::Window), QColor(0, 128, 0));
     EXPECT_EQ(form->Label9->palette().color(QPalette::Window), QColor(Qt::white));
 }
