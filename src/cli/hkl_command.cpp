@@ -142,8 +142,12 @@ int RunHklCommand(const std::vector<std::string>& args, std::ostream& out, std::
         for (std::size_t first = 0; first < table.size(); first += kBlockRows) {
             const std::size_t last = std::min(table.size(), first + kBlockRows);
             char* end = block.data();
-            for (std::size_t i = first; i < last; ++i)
+            for (std::size_t i = first; i < last; ++i) {
+                // The clipboard's lines, ended the way a terminal or a script expects.
                 end = WriteHklLine(end, table[i]);
+                end[-2] = '\n';
+                --end;
+            }
             out.write(block.data(), end - block.data());
         }
         out.flush();

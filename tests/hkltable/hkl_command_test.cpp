@@ -35,11 +35,11 @@ std::vector<std::string> Args(const std::string& line) {
 }
 
 const char* const kSiliconSorted =
-    "   5.4310  0  0  1  16.32\r\n   3.8403  1  1  0  23.16\r\n   3.1356  1  1  1  28.46\r\n"
-    "   2.7155  0  0  2  32.98\r\n   2.4288  2  1  0  37.01\r\n   2.2172  2  1  1  40.69\r\n"
-    "   1.9201  2  2  0  47.34\r\n   1.8103  0  0  3  50.41\r\n   1.8103  2  2  1  50.41\r\n"
-    "   1.7174  3  1  0  53.34\r\n   1.6375  3  1  1  56.17\r\n   1.5678  2  2  2  58.91\r\n"
-    "   1.5063  3  2  0  61.57\r\n";
+    "   5.4310  0  0  1  16.32\n   3.8403  1  1  0  23.16\n   3.1356  1  1  1  28.46\n"
+    "   2.7155  0  0  2  32.98\n   2.4288  2  1  0  37.01\n   2.2172  2  1  1  40.69\n"
+    "   1.9201  2  2  0  47.34\n   1.8103  0  0  3  50.41\n   1.8103  2  2  1  50.41\n"
+    "   1.7174  3  1  0  53.34\n   1.6375  3  1  1  56.17\n   1.5678  2  2  2  58.91\n"
+    "   1.5063  3  2  0  61.57\n";
 
 TEST(HklCommand, SiliconAsymmetricUnitSorted) {
     const Outcome o =
@@ -47,6 +47,12 @@ TEST(HklCommand, SiliconAsymmetricUnitSorted) {
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.out, kSiliconSorted);
     EXPECT_EQ(o.err, "");
+}
+
+// The clipboard text's lines ended by LF alone, as the command prints them.
+std::string WithLineFeeds(std::string text) {
+    std::erase(text, '\r');
+    return text;
 }
 
 // Without options: system 0, minimum d 1.5, Cu-Ka 1.54178, every reflection, loop order;
@@ -59,12 +65,12 @@ TEST(HklCommand, DefaultsAreThoseOfTheSettings) {
     ASSERT_FALSE(GenerateHklTable(cell, range, {0, "all", 1.54178L, 1.5L}, table));
     const Outcome o = RunHkl(Args("--cell 7.1 8.2 9.3 80 95 105"));
     EXPECT_EQ(o.status, 0);
-    EXPECT_EQ(o.out, CopyHklTable(table, static_cast<int>(table.size()) + 1));
+    EXPECT_EQ(o.out, WithLineFeeds(CopyHklTable(table, static_cast<int>(table.size()) + 1)));
 
     HklTable mo;
     ASSERT_FALSE(GenerateHklTable(cell, range, {6, "asym", 0.710678L, 1.5L}, mo));
     SortHklTable(mo);
-    const std::string expected = CopyHklTable(mo, static_cast<int>(mo.size()) + 1);
+    const std::string expected = WithLineFeeds(CopyHklTable(mo, static_cast<int>(mo.size()) + 1));
     EXPECT_EQ(RunHkl(Args("--cell 7.1 8.2 9.3 80 95 105 --xray Mo-Ka --system 6 --range asym "
                           "--sort --dmin 1.5"))
                   .out,
