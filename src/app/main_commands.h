@@ -73,21 +73,53 @@ GridCellColour StringGrid1CellColour(const MainState& state, int col, int row);
 // Edit2's text for a row: a blank and three digits (" 001", " 042", " 300").
 std::string RowNumberText(int row);
 
-// --- Commands of the file and data menus -----------------------------------------
-// These come with the observation file, spreadsheet import, report, printing and data
-// editing; until then they do nothing.
+// The Enter check of the current cell. Column 0: a number, rewritten by the d rule of the
+// normalisation (" 2.5", "12.50"); columns 1..4: an integer, a one-character text after a
+// blank. Anything else, an empty cell too, beeps and fails with the cell unchanged.
+bool CheckCurrentCell(MainState& state, Ui& ui);
 
-void Read1Click(MainState& state, Ui& ui);    // Read from File
-void Write1Click(MainState& state, Ui& ui);   // Write to File
-void Exceld1Click(MainState& state, Ui& ui);  // Read Excel data through ClipBoard
-void N10Click(MainState& state, Ui& ui);      // Print
-void N11Click(MainState& state, Ui& ui);      // Printer Setup
-void N18Click(MainState& state, Ui& ui);      // Save Results to File
-void N22Click(MainState& state, Ui& ui);      // Send Results to ClipBoard
-void N15Click(MainState& state, Ui& ui);      // Delete One Data
-void N16Click(MainState& state, Ui& ui);      // Sort
-void N17Click(MainState& state, Ui& ui);      // Clear
-void N20Click(MainState& state, Ui& ui);      // Exclude
-void N21Click(MainState& state, Ui& ui);      // Include
+// A character typed on the grid. Only Enter (13) is handled: when CheckCurrentCell passes,
+// the current cell moves d -> h -> k -> l -> d of the next row (row 300 -> row 1). Every
+// other character goes into the cell as typed.
+void StringGrid1KeyPress(MainState& state, Ui& ui, char key);
+
+// The grid scrolled to `topRow` (the first visible data row) with `visibleRows` data rows
+// fully in view: a current cell that left the view at the top, or is the top row, moves to
+// column 0 of the top row; one that left at the bottom to column 0 of the row just below
+// the last fully visible one. The grid then takes the focus.
+void StringGrid1TopLeftChanged(MainState& state, int topRow, int visibleRows);
+
+// The whole input side back to its start: table, counts, results panel, crystal system,
+// file name, sample name, no valid result; column 0 of row 1 current. The current file
+// name and the language stay.
+void ClearTable(MainState& state);
+
+// The name the report save dialog proposes for a data file's name: its extension replaced
+// by ".out" (appended to a name without one; ".out" for an empty name).
+std::string ReportFileName(const std::string& dataFileName);
+
+// --- Commands of the file and data menus -----------------------------------------
+
+// Read from File: the open dialog, then the whole file or, when it cannot be read, nothing
+// (the error box tells why); file name shown, grid back at row 1.
+void Read1Click(MainState& state, Ui& ui);
+// Write to File: sorts, checks crystal system and data, asks for a name (".lat" added to a
+// name without extension) and writes the file atomically; needs a sample name.
+void Write1Click(MainState& state, Ui& ui);
+// Read Excel data through ClipBoard: the clipboard's spreadsheet cells (SYLK, else its
+// tab-separated text), all read first; then the table is cleared, filled, normalised and
+// sorted. A value that is not a number leaves everything as it was.
+void Exceld1Click(MainState& state, Ui& ui);
+void N10Click(MainState& state, Ui& ui);  // Print (comes with the printed report)
+void N11Click(MainState& state, Ui& ui);  // Printer Setup (comes with the printed report)
+// Save Results to File / Send Results to ClipBoard: refused unless the result describes
+// the table as it stands (ResultDescribesTable); the report also goes into Memo1.
+void N18Click(MainState& state, Ui& ui);
+void N22Click(MainState& state, Ui& ui);
+void N15Click(MainState& state, Ui& ui);  // Delete One Data, after a question
+void N16Click(MainState& state, Ui& ui);  // Sort
+void N17Click(MainState& state, Ui& ui);  // Clear, after a question
+void N20Click(MainState& state, Ui& ui);  // Exclude CurrentRow
+void N21Click(MainState& state, Ui& ui);  // Include CurrentRow
 
 }  // namespace dorvalix

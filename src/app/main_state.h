@@ -9,6 +9,7 @@
 #include <string>
 
 #include "calculation.h"
+#include "date_patterns.h"
 #include "main_captions.h"
 #include "settings.h"
 
@@ -28,9 +29,11 @@ struct MainState {
     std::string edit1;                                // sample name
     std::string label6;                               // file name without folder
     std::string currentFileName;                      // full path of the last file chosen
-    std::string edit2 = " 001";                       // number of the current row
+    std::string openDialogName;    // the file the open dialog offers: the one chosen last
+    std::string edit2 = " 001";    // number of the current row
     std::uint32_t currentRow = 0;  // the row Delete One Data, Exclude and Include act on
     std::string memo1;             // the hidden buffer of the results report
+    LocalDateTime (*clock)() = CurrentLocalDateTime;  // the report's time stamp
 
     // StringGrid1's current cell (column, data row 1..300), and requests to the window:
     // give the grid the keyboard focus; scroll so that a data row is the top row.
