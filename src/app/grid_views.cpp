@@ -1,5 +1,6 @@
 #include "grid_views.h"
 
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
 
@@ -9,6 +10,12 @@ namespace {
 
 QString ToQ(const std::string& text) {
     return QString::fromStdString(text);
+}
+
+bool IsEnter(const QEvent* event) {
+    if (event->type() != QEvent::KeyPress) return false;
+    const int key = static_cast<const QKeyEvent*>(event)->key();
+    return key == Qt::Key_Return || key == Qt::Key_Enter;
 }
 
 }  // namespace
@@ -126,13 +133,47 @@ void GridCellDelegate::destroyEditor(QWidget* editor, const QModelIndex& index) 
     QStyledItemDelegate::destroyEditor(editor, index);
 }
 
-void GridView::FinishEditing() {
-    auto* delegate = qobject_cast<GridCellDelegate*>(itemDelegate());
-    if (!delegate) return;
-    if (QWidget* editor = delegate->OpenEditor()) {
-        commitData(editor);
-        closeEditor(editor, QAbstractItemDelegate::NoHint);
+bool GridCellDelegate::eventFilter(QObject* object, QEvent* event) {
+    // The item delegate would commit on Enter and keep the key from the grid; here the
+    // grid's own Enter handling runs instead, on the committed text.
+    if (object == openEditor_ && IsEnter(event)) {
+        emit EditorEnterPressed();
+        return true;
     }
+    return QStyledItemDelegate::eventFilter(object, event);
+}
+
+bool GridView::FinishEditing() {
+    auto* delegate = qobject_cast<GridCellDelegate*>(itemDelegate());
+    if (!delegate) return false;
+    QWidget* editor = delegate->OpenEditor();
+    if (!editor) return false;
+    commitData(editor);
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
+    return true;
+}
+
+int GridView::TopRow() const {
+    return std::max(rowAt(0), 0);
+}
+
+int GridView::FullyVisibleRows() const {
+    const int height = viewport()->height();
+    int n = 0;
+    for (int r = TopRow(); r < model()->rowCount(); ++r) {
+        if (rowViewportPosition(r) + rowHeight(r) > height) break;
+        ++n;
+    }
+    return n;
+}
+
+void GridView::keyPressEvent(QKeyEvent* event) {
+    if (IsEnter(event)) {
+        emit EnterPressed();
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
 }
 
 }  // namespace dorvalix

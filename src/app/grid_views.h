@@ -75,6 +75,13 @@ class GridCellDelegate : public QStyledItemDelegate {
     // The editor that is open, if any.
     QWidget* OpenEditor() const { return openEditor_; }
 
+  signals:
+    // Enter was pressed in an open editor; the key goes no further.
+    void EditorEnterPressed();
+
+  protected:
+    bool eventFilter(QObject* object, QEvent* event) override;
+
   private:
     Background background_;
     int dx_;
@@ -83,15 +90,27 @@ class GridCellDelegate : public QStyledItemDelegate {
 };
 
 // A text grid that can be told to finish an edit in progress, so that a menu command sees
-// the cell as typed and the grid shows what the command made of it.
+// the cell as typed and the grid shows what the command made of it. Enter is handed to the
+// window (EnterPressed), whether a cell is being edited or not.
 class GridView : public QTableView {
     Q_OBJECT
   public:
     using QTableView::QTableView;
-    void FinishEditing();
+    // Commits and closes the editor that is open; false when none was.
+    bool FinishEditing();
 
     // Typing on a cell that cannot be edited does nothing (no jump to a matching cell).
     void keyboardSearch(const QString&) override {}
+
+    // The first data row in view (0-based) and the number of rows fully in view.
+    int TopRow() const;
+    int FullyVisibleRows() const;
+
+  signals:
+    void EnterPressed();
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 }  // namespace dorvalix

@@ -7,6 +7,7 @@
 #include <QMenuBar>
 #include <QProxyStyle>
 #include <QScreen>
+#include <QScrollBar>
 
 #include "fonts.h"
 #include "main_commands.h"
@@ -155,11 +156,14 @@ void TForm1::BuildControls() {
     StringGrid1->setModel(gridModel_);
     StringGrid1->setStyle(gridStyle_);
     StringGrid1->setFont(GothicFont(kGridFontPixels));
-    StringGrid1->setItemDelegate(new GridCellDelegate(
+    auto* cellDelegate = new GridCellDelegate(
         [this](const QModelIndex& index) {
             return ColourOf(StringGrid1CellColour(*state_, index.column(), index.row() + 1));
         },
-        1, 2, StringGrid1));
+        1, 2, StringGrid1);
+    StringGrid1->setItemDelegate(cellDelegate);
+    connect(cellDelegate, &GridCellDelegate::EditorEnterPressed, this, &TForm1::OnGridEnter);
+    connect(StringGrid1, &GridView::EnterPressed, this, &TForm1::OnGridEnter);
     StringGrid1->verticalHeader()->hide();
     SetRowHeights(StringGrid1->verticalHeader());
     QHeaderView* header = StringGrid1->horizontalHeader();
@@ -180,6 +184,12 @@ void TForm1::BuildControls() {
     SetColour(StringGrid1, QPalette::Base, kYellow);
     connect(StringGrid1->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) { OnGridCurrentChanged(current); });
+    // The scrolling rule runs once the scroll (and any change of the current cell that
+    // caused it) is complete; the window's own scrolling does not count.
+    connect(StringGrid1->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
+        if (!syncing_)
+            QMetaObject::invokeMethod(this, &TForm1::OnGridScrolled, Qt::QueuedConnection);
+    });
 
     Edit2 = MakeField(client, "Edit2", {16, 41, 30, 17}, PGothicFont(15), kSilver);
     Edit2->setReadOnly(true);
@@ -270,6 +280,25 @@ void TForm1::OnGridCurrentChanged(const QModelIndex& current) {
     if (syncing_ || !current.isValid()) return;
     RunCommand(ui_, [&] { StringGrid1SelectCell(*state_, current.column(), current.row() + 1); });
     SyncFromState();
+}
+
+void TForm1::OnGridEnter() {
+    const bool wasEditing = StringGrid1->FinishEditing();
+    const CellRef before = state_->gridCurrent;
+    RunCommand(ui_, [&] { StringGrid1KeyPress(*state_, ui_, '\r'); });
+    SyncFromState();
+    // A refused entry stays in its editor, to be corrected.
+    if (wasEditing && state_->gridCurrent == before) StringGrid1->edit(StringGrid1->currentIndex());
+}
+
+void TForm1::OnGridScrolled() {
+    const int top = StringGrid1->TopRow() + 1;
+    const int visible = StringGrid1->FullyVisibleRows();
+    RunCommand(ui_, [&] { StringGrid1TopLeftChanged(*state_, top, visible); });
+    // The cell the rule chose stays where it is in view: the grid does not scroll again.
+    StringGrid1->setAutoScroll(false);
+    SyncFromState();
+    StringGrid1->setAutoScroll(true);
 }
 
 void TForm1::SyncFromState() {

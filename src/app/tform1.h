@@ -69,6 +69,8 @@ class TForm1 : public QMainWindow {
     void BuildMenus();
     GridView* MakeResultsGrid(const char* name, const QRect& geometry, ResultsGridModel* model);
     void OnGridCurrentChanged(const QModelIndex& current);
+    void OnGridEnter();
+    void OnGridScrolled();
 
     Ui& ui_;
     std::unique_ptr<MainState> state_;
