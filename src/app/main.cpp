@@ -4,6 +4,9 @@
 #include "qt_ui.h"
 #include "settings.h"
 #include "tform1.h"
+#include "tform7.h"
+#include "tform8.h"
+#include "tform9.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -14,6 +17,22 @@ int main(int argc, char* argv[]) {
     ui.SetParent(&form);
     // The secondary windows are created after it, hidden, and register with the Ui what
     // opens them.
+    dorvalix::TForm7 form7(ui, form.State(), &form);
+    dorvalix::TForm8 form8(ui, form7.State(), &form7);
+    dorvalix::TForm9 form9(&form7);
+    // While a window is open, the boxes and input dialogs of its commands belong to it.
+    ui.SetWindowOpener(dorvalix::SecondaryWindow::TForm7, [&] {
+        ui.SetParent(&form7);
+        form7.Open();
+        ui.SetParent(&form);
+    });
+    ui.SetWindowOpener(dorvalix::SecondaryWindow::TForm8, [&] {
+        ui.SetParent(&form8);
+        form8.Open();
+        ui.SetParent(&form7);
+    });
+    ui.SetProgressHooks({[&](int maximum) { form9.Begin(maximum); },
+                         [&](int position) { form9.SetPosition(position); }, [&] { form9.End(); }});
     form.show();
     return app.exec();
 }
