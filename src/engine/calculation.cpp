@@ -158,9 +158,11 @@ namespace {
 void RecordRunInput(CalculationState& state) {
     RunInput& in = state.lastRun;
     for (int r = 1; r <= kMaxObservations; ++r) {
-        for (int c = 0; c < 4; ++c)
-            in.cells[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] =
-                state.table.Cell(c, r);
+        for (int c = 0; c < 4; ++c) {
+            // Rows a run left unchanged need no copy.
+            std::string& kept = in.cells[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)];
+            if (kept != state.table.Cell(c, r)) kept = state.table.Cell(c, r);
+        }
         in.excluded[static_cast<std::size_t>(r)] = state.table.IsExcluded(r);
     }
     in.crystalSystem = state.crystalSystem;

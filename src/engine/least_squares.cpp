@@ -11,10 +11,8 @@ void BuildDesignMatrix(LeastSquaresWork& work, const ParsedObservations& obs, in
     const int p = ParameterCount(code);
     for (int i = 1; i <= obs.count; ++i) {
         const IntegerDesignRow row = MakeIntegerDesignRow(code, obs.h[i], obs.k[i], obs.l[i]);
-        for (int j = 1; j <= p; ++j) {
-            work.ai[i][j] = row[static_cast<std::size_t>(j - 1)];
-            work.a[i][j] = static_cast<long double>(work.ai[i][j]);
-        }
+        for (int j = 1; j <= p; ++j)
+            work.a[i][j] = row[static_cast<std::size_t>(j - 1)];
     }
 }
 
@@ -33,7 +31,7 @@ void BuildNormalMatrix(const LeastSquaresWork& work, int n, int p, NormalMatrix&
     bool small = true;
     for (int i = 1; i <= n && small; ++i) {
         for (int c = 1; c <= p; ++c) {
-            const std::int32_t v = work.ai[i][c];
+            const std::int32_t v = work.a[i][c];
             if (v > (1 << 26) || v < -(1 << 26)) small = false;
         }
     }
@@ -45,12 +43,14 @@ void BuildNormalMatrix(const LeastSquaresWork& work, int n, int p, NormalMatrix&
             if (small) {
                 std::int64_t isum = 0;
                 for (int i = 1; i <= n; ++i) {
-                    isum += static_cast<std::int64_t>(work.ai[i][r]) * work.ai[i][c];
+                    isum += static_cast<std::int64_t>(work.a[i][r]) * work.a[i][c];
                 }
                 sum = static_cast<long double>(isum);
             } else {
-                for (int i = 1; i <= n; ++i)
-                    sum += work.a[i][r] * work.a[i][c];
+                for (int i = 1; i <= n; ++i) {
+                    sum += static_cast<long double>(work.a[i][r]) *
+                           static_cast<long double>(work.a[i][c]);
+                }
             }
             m[r][c] = sum;
             m[c][r] = sum;
@@ -115,7 +115,7 @@ void ComputeRightHandSide(LeastSquaresWork& work, int n, int p) {
     for (int r = 1; r <= p; ++r) {
         long double sum = 0;
         for (int i = 1; i <= n; ++i)
-            sum += work.a[i][r] * work.qo[i];
+            sum += static_cast<long double>(work.a[i][r]) * work.qo[i];
         work.delta[r] = sum;
     }
     CheckFloatFaults();

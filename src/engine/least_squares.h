@@ -10,10 +10,10 @@ namespace dorvalix {
 
 // Fixed work arrays of the fit, allocated once with the window's state.
 struct LeastSquaresWork {
-    // Design rows 1..N; A^T is read from A in place (A^T[j][i] = A[i][j]).
-    std::array<std::array<long double, kMaxCoefficients + 1>, kTableRows> a{};
-    // The same rows as the 32-bit integers they were computed in.
-    std::array<std::array<std::int32_t, kMaxCoefficients + 1>, kTableRows> ai{};
+    // Design rows 1..N, each entry the 32-bit integer it was computed in; an entry is
+    // converted to extended where it is used (exactly, as every int32 is). A^T is read
+    // from A in place (A^T[j][i] = A[i][j]).
+    std::array<std::array<std::int32_t, kMaxCoefficients + 1>, kTableRows> a{};
     std::array<long double, kTableRows> qo{};  // observed Q = 1/d^2
     Coefficients delta{};                      // right-hand side A^T Qo
 };

@@ -259,7 +259,8 @@ TEST(NormalMatrix, EqualsThePlainExtendedSumForSmallAndLargeIndices) {
             for (int c = 1; c <= 6; ++c) {
                 long double sum = 0;
                 for (int i = 1; i <= obs.count; ++i)
-                    sum += work.a[i][r] * work.a[i][c];
+                    sum += static_cast<long double>(work.a[i][r]) *
+                           static_cast<long double>(work.a[i][c]);
                 EXPECT_EQ(m[r][c], sum) << "scale " << scale << " at " << r << "," << c;
             }
         }
