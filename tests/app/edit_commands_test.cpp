@@ -109,16 +109,6 @@ TEST_F(Editing, ABadEntryBeepsAndStaysWithoutAMessage) {
     }
 }
 
-TEST_F(Editing, OtherCharactersAreLeftToTheCell) {
-    Select(0, 2);
-    Cell(0, 2) = "x";
-    for (const char key : {'a', '\t', '\b', ' ', '\n'})
-        StringGrid1KeyPress(*state, ui, key);
-    EXPECT_EQ(Cell(0, 2), "x");
-    EXPECT_EQ(state->gridCurrent, (CellRef{0, 2}));
-    EXPECT_TRUE(ui.calls.empty());
-}
-
 // --- Scrolling --------------------------------------------------------------------------
 
 TEST_F(Editing, ScrollingPullsTheCurrentCellBackIntoView) {
