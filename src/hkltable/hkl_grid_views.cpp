@@ -131,13 +131,13 @@ void FixedCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
         return;
     }
     GridCellDelegate::paint(painter, option, index);
-}
-
-QWidget* FixedCellDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
-                                         const QModelIndex& index) const {
-    QWidget* editor = GridCellDelegate::createEditor(parent, option, index);
-    if (keyFilter_) editor->installEventFilter(keyFilter_);
-    return editor;
+    const auto* view = qobject_cast<const QAbstractItemView*>(option.widget);
+    if (focusFrame_ && view && view->hasFocus() && view->currentIndex() == index) {
+        painter->save();
+        painter->setPen(QPen(Qt::black, 1, Qt::DotLine));
+        painter->drawRect(option.rect.adjusted(0, 0, -1, -1));
+        painter->restore();
+    }
 }
 
 void HklTableDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,

@@ -72,14 +72,12 @@ class FixedCellDelegate : public GridCellDelegate {
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
-    // Editors also report their keys to `keyFilter`, when one is set.
-    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
-                          const QModelIndex& index) const override;
-    void SetEditorKeyFilter(QObject* keyFilter) { keyFilter_ = keyFilter; }
+    // The current cell carries a dotted frame while the grid has the focus.
+    void SetFocusFrame(bool on) { focusFrame_ = on; }
 
   private:
     IsFixed isFixed_;
-    QObject* keyFilter_ = nullptr;
+    bool focusFrame_ = false;
 };
 
 // Paints the standard fixed-cell look into `rect`.

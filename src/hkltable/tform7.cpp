@@ -390,12 +390,11 @@ void TForm7::SyncFromState() {
 
 void TForm7::OnTableScrolled() {
     if (syncing_) return;
-    const int pitch = kRowHeight + kGridLine;
-    const int topRow = StringGrid1->rowAt(0) + 1;
-    const int visibleRows = StringGrid1->viewport()->height() / pitch;
     const QModelIndex current = StringGrid1->currentIndex();
-    if (topRow < 1 || !current.isValid()) return;
-    const std::optional<int> row = RowAfterScroll(current.row() + 1, topRow, visibleRows);
+    if (!current.isValid()) return;
+    const int topRow = StringGrid1->TopRow() + 1;  // grid rows: the header is row 0
+    const std::optional<int> row =
+        RowAfterScroll(current.row() + 1, topRow, StringGrid1->FullyVisibleRows());
     if (!row) return;
     const int last = tableModel_->rowCount();
     StringGrid1->setCurrentIndex(tableModel_->index(std::clamp(*row, 1, last) - 1, 0));

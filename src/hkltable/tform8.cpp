@@ -18,7 +18,9 @@ constexpr int kHeight = 288;
 const QColor kGreen(0, 128, 0);
 const QColor kYellow(255, 255, 0);
 const QColor kSilver(192, 192, 192);
-constexpr int kColumnWidth = 80;
+constexpr int kLabelWidth = 80;
+// Wide enough for a refined angle ("  105.8334") in the proportional face.
+constexpr int kValueWidth = 96;
 constexpr int kRowHeight = 22;
 constexpr int kGridLine = 1;
 constexpr int kFontPixels = 16;
@@ -31,12 +33,6 @@ void SetColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour) 
     QPalette p = widget->palette();
     p.setColor(role, colour);
     widget->setPalette(p);
-}
-
-bool IsEnter(const QEvent* event) {
-    if (event->type() != QEvent::KeyPress) return false;
-    const int key = static_cast<const QKeyEvent*>(event)->key();
-    return key == Qt::Key_Return || key == Qt::Key_Enter;
 }
 
 }  // namespace
@@ -71,7 +67,10 @@ TForm8::TForm8(Ui& ui, HklWindowState& window, QWidget* parent)
     StringGrid1->setFont(PGothicFont(kFontPixels));
     auto* delegate = new FixedCellDelegate([](const QModelIndex& i) { return i.column() == 0; },
                                            kYellow, 2, 2, StringGrid1);
-    delegate->SetEditorKeyFilter(this);
+    // Enter reformats the values, from an open editor or from the grid.
+    connect(delegate, &GridCellDelegate::EditorEnterPressed, this, &TForm8::OnEnter);
+    connect(StringGrid1, &GridView::EnterPressed, this, &TForm8::OnEnter);
+    delegate->SetFocusFrame(true);
     StringGrid1->setItemDelegate(delegate);
     StringGrid1->horizontalHeader()->hide();
     StringGrid1->verticalHeader()->hide();
@@ -79,7 +78,8 @@ TForm8::TForm8(Ui& ui, HklWindowState& window, QWidget* parent)
         header->setMinimumSectionSize(1);
         header->setSectionResizeMode(QHeaderView::Fixed);
     }
-    StringGrid1->horizontalHeader()->setDefaultSectionSize(kColumnWidth + kGridLine);
+    StringGrid1->horizontalHeader()->resizeSection(0, kLabelWidth + kGridLine);
+    StringGrid1->horizontalHeader()->resizeSection(1, kValueWidth + kGridLine);
     StringGrid1->verticalHeader()->setDefaultSectionSize(kRowHeight + kGridLine);
     StringGrid1->setFrameStyle(QFrame::Box | QFrame::Plain);
     StringGrid1->setLineWidth(1);
@@ -92,10 +92,9 @@ TForm8::TForm8(Ui& ui, HklWindowState& window, QWidget* parent)
     StringGrid1->setWordWrap(false);
     StringGrid1->setCornerButtonEnabled(false);
     SetColour(StringGrid1, QPalette::Base, kYellow);
-    const int gridWidth = 2 * (kColumnWidth + kGridLine) + 2;
+    const int gridWidth = kLabelWidth + kValueWidth + 2 * kGridLine + 2;
     const int gridHeight = kCellGridRows * (kRowHeight + kGridLine) + 2;
     StringGrid1->setGeometry((kWidth - gridWidth) / 2, 52, gridWidth, gridHeight);
-    StringGrid1->installEventFilter(this);
     connect(StringGrid1->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) { OnCurrentChanged(current); });
 
@@ -176,14 +175,9 @@ void TForm8::OnCurrentChanged(const QModelIndex& current) {
     }
 }
 
-bool TForm8::eventFilter(QObject* watched, QEvent* event) {
-    if (IsEnter(event) &&
-        (watched == StringGrid1 || watched->parent() == StringGrid1->viewport())) {
-        StringGrid1->FinishEditing();
-        Run([](CellDialogState& d, HklWindowState&, Ui& ui) { StringGrid1Enter(d, ui); });
-        return true;
-    }
-    return QDialog::eventFilter(watched, event);
+void TForm8::OnEnter() {
+    StringGrid1->FinishEditing();
+    Run([](CellDialogState& d, HklWindowState&, Ui& ui) { StringGrid1Enter(d, ui); });
 }
 
 void TForm8::keyPressEvent(QKeyEvent* event) {

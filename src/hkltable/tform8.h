@@ -36,13 +36,13 @@ class TForm8 : public QDialog {
     QPushButton* BitBtn1 = nullptr;
 
   protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     // Enter and Escape belong to the grid: neither presses the button nor closes.
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
   private:
     void Prepare();
+    void OnEnter();
     void OnCurrentChanged(const QModelIndex& current);
 
     Ui& ui_;
