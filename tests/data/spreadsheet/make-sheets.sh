@@ -4,6 +4,10 @@
 #   tests/data/spreadsheet/make-sheets.sh
 # Every sheet is opened as CSV (comma-separated, UTF-8) and saved as SYLK; quoted.csv is
 # opened with quoted fields taken as text, so its numbers arrive as quoted texts.
+# The clipboard-* files are what LibreOffice Calc 7.4 put on the X11 clipboard when a block
+# was copied (Ctrl+C) from hkld.slk (A1:D7), dhkl-offset.slk (B3:E9) and heading.slk
+# (A1:D4): the .slk files are its application/x-openoffice-sylk;windows_formatname="Sylk"
+# target, the .txt files its text/plain;charset=utf-8 target, read with xclip -o -t.
 set -eu
 cd "$(dirname "$0")"
 out=$(mktemp -d)
