@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QScrollBar>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -178,8 +179,11 @@ void TForm7::BuildMenus() {
 
     QMenu* n11 = menu(nullptr, HklControl::N11);
     QMenu* n12 = menu(n11, HklControl::N12);
-    // Opening the submenu computes the range; a message it shows comes before the submenu.
-    connect(n12, &QMenu::aboutToShow, this, [this] { Run(N12Click); });
+    // Opening the submenu computes the range. The command runs once the submenu is up: a
+    // message box or the cell dialog opened while a menu is still popping up would close
+    // the menu under Qt's feet.
+    connect(n12, &QMenu::aboutToShow, this,
+            [this] { QTimer::singleShot(0, this, [this] { Run(N12Click); }); });
     action(n12, HklControl::N16, N16Click)->setCheckable(true);
     action(n12, HklControl::N17, N17Click)->setCheckable(true);
     action(n11, HklControl::N13, N13Click);

@@ -192,12 +192,14 @@ TEST_F(HklWidgets, OpeningTheRangeSubmenuComputesTheRange) {
     form7->ShowWindow();
     main->settings.dMin = 2.5L;
     emit form7->Menu(HklControl::N12)->aboutToShow();
+    QApplication::processEvents();  // the range follows once the submenu is up
     EXPECT_EQ(form7->StringGrid3->model()->index(1, 2).data().toString(), "   4");
     // Without a cell: the message, and the range grid stays empty.
     main->calc.resultValid = false;
     form7->State().hkl.cell = {};
     form7->ShowWindow();
     emit form7->Menu(HklControl::N12)->aboutToShow();
+    QApplication::processEvents();
     EXPECT_EQ(ui.Texts(Call::Message), std::vector<std::string>{"Set Cell Constant"});
     EXPECT_EQ(form7->StringGrid3->model()->index(1, 2).data().toString(), "");
 }
