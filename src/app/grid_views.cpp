@@ -1,4 +1,5 @@
 #include "grid_views.h"
+#include "widget_style.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -7,10 +8,6 @@
 namespace dorvalix {
 
 namespace {
-
-QString ToQ(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 bool IsEnter(const QEvent* event) {
     if (event->type() != QEvent::KeyPress) return false;

@@ -1,4 +1,5 @@
 #include "qt_ui.h"
+#include "widget_style.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -12,10 +13,6 @@
 namespace dorvalix {
 
 namespace {
-
-QString ToQ(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 std::string FromQ(const QString& text) {
     return text.toStdString();

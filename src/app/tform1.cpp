@@ -11,6 +11,7 @@
 
 #include "fonts.h"
 #include "main_commands.h"
+#include "widget_style.h"
 
 namespace dorvalix {
 
@@ -19,17 +20,12 @@ namespace {
 // Layout of the window, in pixels.
 constexpr int kWindowWidth = 648;
 constexpr int kWindowHeight = 613;
-const QColor kGreen(0, 128, 0);
-const QColor kYellow(255, 255, 0);
-const QColor kAqua(0, 255, 255);
-const QColor kSilver(192, 192, 192);
 constexpr int kRowHeight = 20;
 constexpr int kLabelFontPixels = 19;
 constexpr int kGridFontPixels = 16;
 constexpr int kObservationWidths[kTableColumns] = {73, 28, 25, 26, 84};
 constexpr int kResultsWidths[kPanelColumns] = {80, 100, 90};
 // A grid line of one pixel follows every row and column, inside its section.
-constexpr int kGridLine = 1;
 
 // Grid lines are silver, as on the platform the layout comes from.
 class GridLineStyle : public QProxyStyle {
@@ -40,16 +36,6 @@ class GridLineStyle : public QProxyStyle {
         return QProxyStyle::styleHint(hint, option, widget, returnData);
     }
 };
-
-QString ToQ(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
-void SetColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour) {
-    QPalette p = widget->palette();
-    p.setColor(role, colour);
-    widget->setPalette(p);
-}
 
 // A label as the window draws them: white background, black text from its top-left corner.
 QLabel* MakeLabel(QWidget* parent, const char* name, const QRect& geometry) {
@@ -78,19 +64,6 @@ QLineEdit* MakeField(QWidget* parent, const char* name, const QRect& geometry, c
     SetColour(edit, QPalette::Base, background);
     SetColour(edit, QPalette::Text, Qt::black);
     return edit;
-}
-
-void SetSectionSizes(QHeaderView* header, const int* widths, int count) {
-    header->setMinimumSectionSize(1);
-    header->setSectionResizeMode(QHeaderView::Fixed);
-    for (int i = 0; i < count; ++i)
-        header->resizeSection(i, widths[i] + kGridLine);
-}
-
-void SetRowHeights(QHeaderView* header) {
-    header->setMinimumSectionSize(1);
-    header->setSectionResizeMode(QHeaderView::Fixed);
-    header->setDefaultSectionSize(kRowHeight + kGridLine);
 }
 
 // A disabled grid keeps the colours of an enabled one, so its texts stay readable.
@@ -165,7 +138,7 @@ void TForm1::BuildControls() {
     connect(cellDelegate, &GridCellDelegate::EditorEnterPressed, this, &TForm1::OnGridEnter);
     connect(StringGrid1, &GridView::EnterPressed, this, &TForm1::OnGridEnter);
     StringGrid1->verticalHeader()->hide();
-    SetRowHeights(StringGrid1->verticalHeader());
+    SetRowHeights(StringGrid1->verticalHeader(), kRowHeight);
     QHeaderView* header = StringGrid1->horizontalHeader();
     SetSectionSizes(header, kObservationWidths, kTableColumns);
     header->setFont(GothicFont(kGridFontPixels));
@@ -231,7 +204,7 @@ GridView* TForm1::MakeResultsGrid(const char* name, const QRect& geometry,
     grid->horizontalHeader()->hide();
     grid->verticalHeader()->hide();
     SetSectionSizes(grid->horizontalHeader(), kResultsWidths, kPanelColumns);
-    SetRowHeights(grid->verticalHeader());
+    SetRowHeights(grid->verticalHeader(), kRowHeight);
     grid->setFrameStyle(QFrame::Box | QFrame::Plain);
     grid->setLineWidth(1);
     grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

@@ -1,4 +1,5 @@
 #include "hkl_grid_views.h"
+#include "widget_style.h"
 
 #include <QAbstractItemView>
 #include <QPainter>
@@ -8,15 +9,7 @@
 
 namespace dorvalix {
 
-namespace {
-
-const QColor kSilver(192, 192, 192);
-
-QString ToQ(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
-}  // namespace
+namespace {}  // namespace
 
 // --- The hkl table ---------------------------------------------------------------------
 

@@ -13,6 +13,7 @@
 #include <algorithm>
 
 #include "fonts.h"
+#include "widget_style.h"
 
 namespace dorvalix {
 
@@ -21,12 +22,9 @@ namespace {
 // Layout of the window, in pixels.
 constexpr int kWindowWidth = 651;
 constexpr int kWindowHeight = 653;
-const QColor kGreen(0, 128, 0);
-const QColor kSilver(192, 192, 192);
 const QColor kGray(128, 128, 128);
 constexpr int kFontPixels = 16;
 constexpr int kRowHeight = 20;
-constexpr int kGridLine = 1;  // a grid line follows every row and column, inside its section
 constexpr int kFrame = 1;
 constexpr int kMargin = 16;
 constexpr int kTableWidths[kHklColumns] = {94, 37, 37, 36, 81};
@@ -34,16 +32,6 @@ constexpr int kCellWidths[2] = {64, 136};
 constexpr int kRangeWidths[kRangeGridColumns] = {64, 67, 64, 64};
 constexpr int kRight = 344;  // left edge of the right-hand column
 constexpr int kLabelHeight = 18;
-
-QString ToQ(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
-void SetColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour) {
-    QPalette p = widget->palette();
-    p.setColor(role, colour);
-    widget->setPalette(p);
-}
 
 // A label as the window draws them: black text from its top-left corner on white (the
 // captions) or silver (the values).
@@ -61,19 +49,6 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QPoint& at, int width
     label->setMargin(0);
     label->setIndent(0);
     return label;
-}
-
-void SetSectionSizes(QHeaderView* header, const int* widths, int count) {
-    header->setMinimumSectionSize(1);
-    header->setSectionResizeMode(QHeaderView::Fixed);
-    for (int i = 0; i < count; ++i)
-        header->resizeSection(i, widths[i] + kGridLine);
-}
-
-void SetRowHeights(QHeaderView* header) {
-    header->setMinimumSectionSize(1);
-    header->setSectionResizeMode(QHeaderView::Fixed);
-    header->setDefaultSectionSize(kRowHeight + kGridLine);
 }
 
 int Sum(const int* widths, int count) {
@@ -201,7 +176,7 @@ GridView* TForm7::MakeSmallGrid(QWidget* parent, const char* name, TextGridModel
     grid->horizontalHeader()->hide();
     grid->verticalHeader()->hide();
     SetSectionSizes(grid->horizontalHeader(), widths, columns);
-    SetRowHeights(grid->verticalHeader());
+    SetRowHeights(grid->verticalHeader(), kRowHeight);
     grid->setFrameStyle(QFrame::Box | QFrame::Plain);
     grid->setLineWidth(kFrame);
     grid->resize(Sum(widths, columns) + 2 * kFrame, rows * (kRowHeight + kGridLine) + 2 * kFrame);
@@ -232,7 +207,7 @@ void TForm7::BuildControls(int clientHeight) {
     StringGrid1->setFont(GothicFont(kFontPixels));
     StringGrid1->setItemDelegate(new HklTableDelegate(StringGrid1));
     StringGrid1->verticalHeader()->hide();
-    SetRowHeights(StringGrid1->verticalHeader());
+    SetRowHeights(StringGrid1->verticalHeader(), kRowHeight);
     QHeaderView* header = StringGrid1->horizontalHeader();
     SetSectionSizes(header, kTableWidths, kHklColumns);
     header->setFont(GothicFont(kFontPixels));

@@ -7,6 +7,7 @@
 #include <QStyle>
 
 #include "fonts.h"
+#include "widget_style.h"
 
 namespace dorvalix {
 
@@ -15,25 +16,11 @@ namespace {
 // Layout of the dialog, in pixels.
 constexpr int kWidth = 228;
 constexpr int kHeight = 288;
-const QColor kGreen(0, 128, 0);
-const QColor kYellow(255, 255, 0);
-const QColor kSilver(192, 192, 192);
 constexpr int kLabelWidth = 80;
 // Wide enough for a refined angle ("  105.8334") in the proportional face.
 constexpr int kValueWidth = 96;
 constexpr int kRowHeight = 22;
-constexpr int kGridLine = 1;
 constexpr int kFontPixels = 16;
-
-QString ToQ(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
-void SetColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour) {
-    QPalette p = widget->palette();
-    p.setColor(role, colour);
-    widget->setPalette(p);
-}
 
 }  // namespace
 
