@@ -55,7 +55,9 @@ TEST(FuzzRegressions, LatReader) {
 }
 
 TEST(FuzzRegressions, Sylk) {
-    for (const std::string& path : Inputs("sylk")) {
+    const std::vector<std::string> inputs = Inputs("sylk");
+    EXPECT_FALSE(inputs.empty());
+    for (const std::string& path : inputs) {
         SCOPED_TRACE(path);
         const std::string text = DecodeFileText(ReadWholeFile(path));
         for (const auto& records : {SplitSylkRecords(text), TabTextToSylkRecords(text)}) {
