@@ -161,7 +161,7 @@ void RecordRunInput(CalculationState& state) {
         for (int c = 0; c < 4; ++c) {
             // Rows a run left unchanged need no copy.
             std::string& kept = in.cells[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)];
-            if (kept != state.table.Cell(c, r)) kept = state.table.Cell(c, r);
+            if (!SameText(kept, state.table.Cell(c, r))) kept = state.table.Cell(c, r);
         }
         in.excluded[static_cast<std::size_t>(r)] = state.table.IsExcluded(r);
     }
@@ -234,8 +234,9 @@ bool ResultDescribesTable(const CalculationState& state) {
         if (state.table.IsExcluded(r) != state.lastRun.excluded[static_cast<std::size_t>(r)])
             return false;
         for (int c = 0; c < 4; ++c) {
-            if (state.table.Cell(c, r) !=
-                state.lastRun.cells[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)]) {
+            if (!SameText(state.table.Cell(c, r),
+                          state.lastRun
+                              .cells[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)])) {
                 return false;
             }
         }

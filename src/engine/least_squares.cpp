@@ -9,11 +9,17 @@ namespace dorvalix {
 
 void BuildDesignMatrix(LeastSquaresWork& work, const ParsedObservations& obs, int code) {
     const int p = ParameterCount(code);
+    constexpr std::int32_t kSmall = 1 << 26;
+    bool small = true;
     for (int i = 1; i <= obs.count; ++i) {
         const IntegerDesignRow row = MakeIntegerDesignRow(code, obs.h[i], obs.k[i], obs.l[i]);
-        for (int j = 1; j <= p; ++j)
-            work.a[i][j] = row[static_cast<std::size_t>(j - 1)];
+        for (int j = 1; j <= p; ++j) {
+            const std::int32_t v = row[static_cast<std::size_t>(j - 1)];
+            work.at[j][i] = v;
+            small = small && v <= kSmall && v >= -kSmall;
+        }
     }
+    work.smallEntries = small;
 }
 
 void ComputeObservedQ(LeastSquaresWork& work, const ParsedObservations& obs) {
@@ -25,31 +31,23 @@ void ComputeObservedQ(LeastSquaresWork& work, const ParsedObservations& obs) {
 void BuildNormalMatrix(const LeastSquaresWork& work, int n, int p, NormalMatrix& m) {
     for (auto& row : m)
         row.fill(0);
-    // The design entries are integers. While every one is at most 2^26 in magnitude, each
-    // product is below 2^52 and each partial sum of at most 300 products below 2^61, so
-    // the extended-precision sums are exact and equal the 64-bit integer sums.
-    bool small = true;
-    for (int i = 1; i <= n && small; ++i) {
-        for (int c = 1; c <= p; ++c) {
-            const std::int32_t v = work.a[i][c];
-            if (v > (1 << 26) || v < -(1 << 26)) small = false;
-        }
-    }
     // M is symmetric term by term: M[c][r] sums the same products A[i][r]·A[i][c] in the
     // same order as M[r][c], so the lower triangle is a copy of the upper one.
     for (int r = 1; r <= p; ++r) {
+        const auto& ar = work.at[r];
         for (int c = r; c <= p; ++c) {
+            const auto& ac = work.at[c];
             long double sum = 0;
-            if (small) {
+            if (work.smallEntries) {
+                // Each product is below 2^52 and each partial sum of at most 300 products
+                // below 2^61: the extended-precision sums are exact and equal these.
                 std::int64_t isum = 0;
-                for (int i = 1; i <= n; ++i) {
-                    isum += static_cast<std::int64_t>(work.a[i][r]) * work.a[i][c];
-                }
+                for (int i = 1; i <= n; ++i)
+                    isum += static_cast<std::int64_t>(ar[i]) * ac[i];
                 sum = static_cast<long double>(isum);
             } else {
                 for (int i = 1; i <= n; ++i) {
-                    sum += static_cast<long double>(work.a[i][r]) *
-                           static_cast<long double>(work.a[i][c]);
+                    sum += static_cast<long double>(ar[i]) * static_cast<long double>(ac[i]);
                 }
             }
             m[r][c] = sum;
@@ -115,7 +113,7 @@ void ComputeRightHandSide(LeastSquaresWork& work, int n, int p) {
     for (int r = 1; r <= p; ++r) {
         long double sum = 0;
         for (int i = 1; i <= n; ++i)
-            sum += static_cast<long double>(work.a[i][r]) * work.qo[i];
+            sum += static_cast<long double>(work.at[r][i]) * work.qo[i];
         work.delta[r] = sum;
     }
     CheckFloatFaults();

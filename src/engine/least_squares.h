@@ -10,10 +10,11 @@ namespace dorvalix {
 
 // Fixed work arrays of the fit, allocated once with the window's state.
 struct LeastSquaresWork {
-    // Design rows 1..N, each entry the 32-bit integer it was computed in; an entry is
-    // converted to extended where it is used (exactly, as every int32 is). A^T is read
-    // from A in place (A^T[j][i] = A[i][j]).
-    std::array<std::array<std::int32_t, kMaxCoefficients + 1>, kTableRows> a{};
+    // The design matrix, kept transposed: at[j][i] = A[i][j], the entry of coefficient j
+    // in the design row of observation i, as the 32-bit integer it was computed in. An
+    // entry is converted to extended where it is used, which is exact.
+    std::array<std::array<std::int32_t, kTableRows>, kMaxCoefficients + 1> at{};
+    bool smallEntries = true;                  // every entry is at most 2^26 in magnitude
     std::array<long double, kTableRows> qo{};  // observed Q = 1/d^2
     Coefficients delta{};                      // right-hand side A^T Qo
 };

@@ -18,16 +18,6 @@ using u128 = unsigned __int128;
 // ---------------------------------------------------------------------------------------
 // Texts
 
-std::string_view Trim(std::string_view text) {
-    std::size_t b = 0;
-    std::size_t e = text.size();
-    while (b < e && static_cast<unsigned char>(text[b]) <= 32)
-        ++b;
-    while (e > b && static_cast<unsigned char>(text[e - 1]) <= 32)
-        --e;
-    return text.substr(b, e - b);
-}
-
 std::size_t CharCount(std::string_view text) {
     std::size_t n = 0;
     for (unsigned char c : text) {
@@ -234,6 +224,17 @@ bool TryParseInt(std::string_view text, std::int32_t& value) {
     if (i < n && (text[i] == '+' || text[i] == '-')) {
         negative = text[i] == '-';
         ++i;
+    }
+    // The common case first: up to nine decimal digits and nothing after them.
+    if (n > i && n - i <= 9) {
+        std::int32_t v = 0;
+        std::size_t j = i;
+        while (j < n && IsDigit(text[j]))
+            v = v * 10 + (text[j++] - '0');
+        if (j == n) {
+            value = negative ? -v : v;
+            return true;
+        }
     }
     bool hex = false;
     if (i < n && text[i] == '$') {

@@ -13,7 +13,15 @@ namespace dorvalix {
 // --- Texts -------------------------------------------------------------------------
 
 // Removes leading and trailing blanks and control characters (codes 0..32).
-std::string_view Trim(std::string_view text);
+inline std::string_view Trim(std::string_view text) {
+    std::size_t b = 0;
+    std::size_t e = text.size();
+    while (b < e && static_cast<unsigned char>(text[b]) <= 32)
+        ++b;
+    while (e > b && static_cast<unsigned char>(text[e - 1]) <= 32)
+        --e;
+    return text.substr(b, e - b);
+}
 
 // Number of characters (Unicode code points) of a UTF-8 text.
 std::size_t CharCount(std::string_view text);

@@ -23,15 +23,13 @@ void ObservationTable::ClearData() {
         ClearRow(r);
 }
 
-bool IsHoleText(std::string_view dText) {
-    const std::string_view t = Trim(dText);
-    return t.empty() || t == "0";
-}
-
 namespace {
 
 bool IsOneCharacter(const std::string& text) {
-    return !text.empty() && text.size() <= 4 && CharCount(text) == 1;
+    if (text.empty() || text.size() > 4) return false;
+    // An ASCII first byte is a character of its own; otherwise count the UTF-8 sequence.
+    if (static_cast<unsigned char>(text[0]) < 0x80) return text.size() == 1;
+    return CharCount(text) == 1;
 }
 
 // Whether the rule would give the text back unchanged, judged from its form alone: one

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <utility>
 
+#include "numtext.h"
+
 namespace dorvalix {
 
 constexpr int kMaxObservations = 300;  // data rows 1..300; row 0 is the header
@@ -21,6 +23,15 @@ inline constexpr std::string_view kExclusionMarker = "  Exclude";
 // Header texts of the grid, the same in both languages.
 inline constexpr std::array<std::string_view, kTableColumns> kObservationHeaders = {
     "  dobs.", " h ", " k ", " l ", "   Qo-Qc"};
+
+// Equality of two short texts, compared in place (cell texts are a few characters long).
+inline bool SameText(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i]) return false;
+    }
+    return true;
+}
 
 // A grid position: column, row.
 struct CellRef {
@@ -55,7 +66,7 @@ struct ObservationTable {
     const std::string& Cell(int col, int row) const {
         return rows[static_cast<std::size_t>(row)][static_cast<std::size_t>(col)];
     }
-    bool IsExcluded(int row) const { return Cell(4, row) == kExclusionMarker; }
+    bool IsExcluded(int row) const { return SameText(Cell(4, row), kExclusionMarker); }
 
     // Empties all five cells of rows 1..300 (the counts are left to the caller).
     void ClearData();
@@ -87,7 +98,10 @@ std::optional<long double> DValueOf(const ObservationTable& table, int row,
                                     const DValueCache* cache);
 
 // A row is a hole for compaction when its trimmed d text is empty or exactly "0".
-bool IsHoleText(std::string_view dText);
+inline bool IsHoleText(std::string_view dText) {
+    const std::string_view t = Trim(dText);
+    return t.empty() || (t.size() == 1 && t[0] == '0');
+}
 
 // The cell normalisation rule for one cell of column `col`. Returns false (text
 // unchanged) when a column-0 text is not a number.

@@ -259,8 +259,8 @@ TEST(NormalMatrix, EqualsThePlainExtendedSumForSmallAndLargeIndices) {
             for (int c = 1; c <= 6; ++c) {
                 long double sum = 0;
                 for (int i = 1; i <= obs.count; ++i)
-                    sum += static_cast<long double>(work.a[i][r]) *
-                           static_cast<long double>(work.a[i][c]);
+                    sum += static_cast<long double>(work.at[r][i]) *
+                           static_cast<long double>(work.at[c][i]);
                 EXPECT_EQ(m[r][c], sum) << "scale " << scale << " at " << r << "," << c;
             }
         }

@@ -57,7 +57,7 @@ TEST_F(MonoclinicExample, DesignRowsAndNormalMatrix) {
                             {9, 9, 1, -6}, {0, 16, 1, 0}, {1, 25, 0, 0}};
     for (int i = 1; i <= 7; ++i) {
         for (int j = 1; j <= 4; ++j) {
-            EXPECT_EQ(state.work.a[i][j], rows[i - 1][j - 1]) << "row " << i << " col " << j;
+            EXPECT_EQ(state.work.at[j][i], rows[i - 1][j - 1]) << "row " << i << " col " << j;
         }
     }
     // The normal matrix, rebuilt from the design rows (the run inverted it in place).
