@@ -143,6 +143,7 @@ std::optional<CellRef> ApplyObservationFile(CalculationState& state, std::string
                                             ObservationFileContents contents) {
     ObservationTable& table = state.table;
     ClearResultsPanel(state.panel);
+    state.lastRun.shown = false;
     table.ClearData();
     for (int r = 1; r <= contents.count; ++r)
         table.rows[static_cast<std::size_t>(r)] =

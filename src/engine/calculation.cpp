@@ -166,6 +166,7 @@ void RecordRunInput(CalculationState& state) {
         in.excluded[static_cast<std::size_t>(r)] = state.table.IsExcluded(r);
     }
     in.crystalSystem = state.crystalSystem;
+    in.shown = true;
 }
 
 void Show(RunReport& report, const Text& text, Lang lang) {
@@ -183,6 +184,7 @@ void ExecuteRun(CalculationState& state, Lang lang, RunReport& report) {
     const bool indicesComplete = CheckIndexCells(table, &cache);
     if (!indicesComplete) Show(report, run_text::kSetIndexData, lang);
     ClearResultsPanel(state.panel);
+    state.lastRun.shown = false;
     for (int r = 1; r <= static_cast<int>(table.filled); ++r) {
         if (!table.IsExcluded(r)) table.Cell(4, r).clear();
     }
@@ -229,7 +231,9 @@ void ExecuteRun(CalculationState& state, Lang lang, RunReport& report) {
 }
 
 bool ResultDescribesTable(const CalculationState& state) {
-    if (!state.resultValid || state.crystalSystem != state.lastRun.crystalSystem) return false;
+    if (!state.resultValid || !state.lastRun.shown ||
+        state.crystalSystem != state.lastRun.crystalSystem)
+        return false;
     for (int r = 1; r <= kMaxObservations; ++r) {
         if (state.table.IsExcluded(r) != state.lastRun.excluded[static_cast<std::size_t>(r)])
             return false;

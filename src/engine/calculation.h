@@ -19,6 +19,9 @@ struct RunInput {
     std::array<std::array<std::string, 4>, kTableRows> cells;
     std::array<bool, kTableRows> excluded{};
     int crystalSystem = kNoSystem;
+    // The panel and column 4 still show what the run produced: clearing the panel (a new
+    // run, reading a file) ends that even when the table comes back the same.
+    bool shown = false;
 };
 
 // Everything the main window owns for the refinement.

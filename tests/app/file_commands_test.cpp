@@ -533,6 +533,19 @@ TEST_F(FileCommands, ReportsRefuseUnlessTheResultDescribesTheTable) {
              s.calc.table.Cell(2, 2).clear();
              N4Click(s, ui);
          }},
+        // The panel and the Qo-Qc texts were emptied although the table is the same.
+        {"the same file read again",
+         [](MainState& s, auto& ui) {
+             ui.fileNames.push_back(kDiopside);
+             Read1Click(s, ui);
+         }},
+        {"a run refused, then the edit undone",
+         [](MainState& s, auto& ui) {
+             const std::string k = s.calc.table.Cell(2, 2);
+             s.calc.table.Cell(2, 2).clear();
+             N4Click(s, ui);
+             s.calc.table.Cell(2, 2) = k;
+         }},
     };
     for (const auto& c : changes) {
         SCOPED_TRACE(c.what);
