@@ -189,6 +189,12 @@ bool ComputeIndexRange(HklWindowState& state, Ui& ui) {
     const HklRefusal refusal =
         ComputeIndexRange(state.hkl.cell, state.main.settings.dMin, state.hkl.range);
     if (refusal) {
+        // The old range does not reach the new minimum d: Calculate would miss reflections.
+        state.hkl.range = IndexRange{};
+        for (std::size_t row = 1; row < kRangeGridRows; ++row) {
+            state.rangeGrid[row][1].clear();
+            state.rangeGrid[row][2].clear();
+        }
         ShowMessage(state, ui, *refusal);
         return false;
     }

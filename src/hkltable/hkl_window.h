@@ -147,7 +147,8 @@ void N13Click(HklWindowState& state, Ui& ui);  // minimum d
 void ReadCellGrid(HklWindowState& state, Ui& ui);
 
 // The index range of the current cell and the minimum d, shown in the range grid. Without
-// a cell, or when the range is refused, the message is shown and false returned.
+// a cell the message is shown and false returned; a refused range is shown the same way and
+// leaves no range (the old one would not reach the new minimum d).
 bool ComputeIndexRange(HklWindowState& state, Ui& ui);
 
 // --- Table scrolling ---------------------------------------------------------------------

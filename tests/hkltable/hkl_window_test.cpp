@@ -347,6 +347,29 @@ TEST_F(HklWindow, MinimumDFromTheInputBox) {
               std::vector<std::string>(5, "Minimum d-Value|Input minimum d-Value"));
 }
 
+// A range refused as too large for the new minimum d drops the old one: Calculate must not
+// list the new minimum d over the old, smaller range and miss reflections without a word.
+TEST_F(HklWindow, ARangeRefusedAsTooLargeLeavesNoRange) {
+    Execute();
+    ASSERT_TRUE(Open());
+    ui.calls.clear();
+    ui.inputs = {"0.01"};
+    ASSERT_TRUE(Run(N13Click));
+    const std::string tooLarge =
+        "The hkl range holds more than 50,000,000 indices: set a larger minimum d-value";
+    EXPECT_EQ(ui.Texts(Call::Message), std::vector<std::string>{tooLarge});
+    EXPECT_EQ(window->hkl.range.hmax, 0);
+    EXPECT_EQ(RangeTexts(), kNoRange);
+    ui.calls.clear();
+    ASSERT_TRUE(Run(N2Click));
+    EXPECT_EQ(ui.Texts(Call::Message), std::vector<std::string>{"Set hkl range "});
+    EXPECT_TRUE(window->hkl.table.empty());
+    // A minimum d the range can cover brings it back.
+    ui.inputs = {"1.5"};
+    ASSERT_TRUE(Run(N13Click));
+    EXPECT_EQ(RangeTexts(), kRefinedRange);
+}
+
 TEST_F(HklWindow, MinimumDWithoutACellLeavesTheRangeAlone) {
     main->settings.lang = "j";
     ui.inputs = {"2"};
