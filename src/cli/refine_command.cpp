@@ -286,6 +286,10 @@ int RunRefineCommand(const std::vector<std::string>& args, std::ostream& out, st
             out << line << '\n';
     }
     out.flush();
+    if (!out) {
+        err << "dorvalix-cli refine: the results could not be written\n";
+        return 1;
+    }
     return 0;
 }
 

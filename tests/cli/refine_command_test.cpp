@@ -303,6 +303,16 @@ TEST_F(RefineCommand, OptionsAfterEquals) {
     EXPECT_EQ(JsonValue(a.out, "n_included"), "6");
 }
 
+// Output that cannot be written (a full disk) is a failure, not a success.
+TEST_F(RefineCommand, UnwritableOutputFails) {
+    for (const char* format : {"report", "json"}) {
+        std::ostringstream out, err;
+        out.setstate(std::ios::badbit);
+        EXPECT_EQ(RunRefineCommand({kExample, "--format", format}, out, err), 1) << format;
+        EXPECT_EQ(err.str(), "dorvalix-cli refine: the results could not be written\n");
+    }
+}
+
 // Runs the built program; returns its exit status and what it wrote to standard output.
 Outcome RunBinary(const std::string& args) {
     Outcome o;
