@@ -290,7 +290,10 @@ void TForm1::SyncFromState() {
     Label3->setText(ToQ(s.label3));
     Label6->setText(ToQ(s.label6));
     Label9->setText(ToQ(s.calc.panel.residual));
-    if (Edit1->text() != ToQ(s.edit1)) Edit1->setText(ToQ(s.edit1));
+    if (Edit1->text() != ToQ(s.edit1)) {
+        Edit1->setText(ToQ(s.edit1));
+        Edit1->setCursorPosition(0);  // a long name shows from its beginning
+    }
     Edit2->setText(ToQ(s.edit2));
     for (int i = 0; i < kControlCount; ++i) {
         const QString caption = ToQ(s.captions[static_cast<std::size_t>(i)]);

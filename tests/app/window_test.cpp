@@ -206,6 +206,15 @@ TEST_F(Window, TypedCellsReachTheCalculation) {
     EXPECT_EQ(form->State().edit1, "diopside");
 }
 
+// A sample name the program puts into the field (from a file) shows from its beginning,
+// also when it is wider than the field.
+TEST_F(Window, ALongSampleNameShowsItsBeginning) {
+    form->show();
+    form->State().edit1 = "Diopside CaMgSi2O6 (monoclinic, C2/c), sample 17";
+    form->SyncFromState();
+    EXPECT_EQ(form->Edit1->cursorPosition(), 0);
+}
+
 TEST_F(Window, AFailingCellBecomesCurrentAndTheMessageIsShown) {
     form->show();
     test::FillMonoclinicExample(form->State().calc);
