@@ -151,14 +151,8 @@ TEST_F(MonoclinicExample, Deviations) {
 }
 
 TEST_F(MonoclinicExample, PanelTexts) {
-    const char* reciprocal[7][2] = {{"  0.106576", " 0.000068"}, {"  0.111949", " 0.000030"},
-                                    {"  0.197789", " 0.000317"}, {"   ----- ", "   ----- "},
-                                    {" 74.167   ", " 0.069   "}, {"   ----- ", "   ----- "},
-                                    {"  0.002270", " 0.000004"}};
-    const char* direct[7][2] = {{"    9.75299 ", "  0.00709 "}, {"    8.93263 ", "  0.00239 "},
-                                {"    5.25528 ", "  0.00862 "}, {"   ----- ", "   ----- "},
-                                {"  105.833   ", " 0.069   "},  {"   ----- ", "   ----- "},
-                                {"  440.469   ", " 0.785   "}};
+    const auto& reciprocal = test::kExampleReciprocalCells;
+    const auto& direct = test::kExampleDirectCells;
     for (int r = 0; r < 7; ++r) {
         EXPECT_EQ(state.panel.reciprocal[r][1], reciprocal[r][0]) << "row " << r;
         EXPECT_EQ(state.panel.reciprocal[r][2], reciprocal[r][1]) << "row " << r;

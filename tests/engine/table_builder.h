@@ -3,6 +3,7 @@
 
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "calculation.h"
 
@@ -36,5 +37,47 @@ inline void FillMonoclinicExample(CalculationState& state) {
                            {"1.755", "1", "5", "0"}});
     state.crystalSystem = kMonoclinicBeta;
 }
+
+// The results panel of the worked example as printed: value and deviation cell of rows
+// 0..6 of the reciprocal and the direct grid.
+inline constexpr const char* kExampleReciprocalCells[7][2] = {
+    {"  0.106576", " 0.000068"}, {"  0.111949", " 0.000030"}, {"  0.197789", " 0.000317"},
+    {"   ----- ", "   ----- "},  {" 74.167   ", " 0.069   "}, {"   ----- ", "   ----- "},
+    {"  0.002270", " 0.000004"}};
+inline constexpr const char* kExampleDirectCells[7][2] = {
+    {"    9.75299 ", "  0.00709 "}, {"    8.93263 ", "  0.00239 "}, {"    5.25528 ", "  0.00862 "},
+    {"   ----- ", "   ----- "},     {"  105.833   ", " 0.069   "},  {"   ----- ", "   ----- "},
+    {"  440.469   ", " 0.785   "}};
+
+// The English report of the worked example from the caption above the reciprocal grid
+// (line 8) to the end.
+inline const std::vector<std::string> kExampleReportBody = {
+    "Reciprocal Lattice Parameters",
+    " a*         b*         c*         alfa*      beta*      ganma*     V*        ",
+    "0.106576   0.111949   0.197789   -----      74.167     -----      0.002270   ",
+    " Da*        Db*        Dc*       Dalfa*     Dbeta*     Dganma*     DV*       ",
+    "0.000068   0.000030   0.000317   -----      0.069      -----      0.000004   ",
+    "",
+    "Lattice Parameters",
+    " a          b          c          alfa       beta       ganma      V         ",
+    "9.75299    8.93263    5.25528    -----      105.833    -----      440.469    ",
+    " Da         Db         Dc        Dalfa      Dbeta      Dganma      DV        ",
+    "0.00709    0.00239    0.00862    -----      0.069      -----      0.785      ",
+    "",
+    "Observed Data",
+    "  h     k     l    dobs      dcalc     do-dc       Qo.-Qc.",
+    "  2     2     0    3.23     3.23483   -0.00483    +0.00029",
+    "  1     3    -1    2.566    2.56689   -0.00089    +0.00011",
+    "  3     1     1    2.304    2.30395   +0.00005    -0.00001",
+    "  3     3     0    2.157    2.15656   +0.00044    -0.00009",
+    "  3     3    -1    2.134    2.13379   +0.00021    -0.00004",
+    "  0     4     1    2.043    2.04276   +0.00024    -0.00006",
+    "  1     5     0    1.755    1.75500   +0.00000    -0.00000",
+    "",
+    "Residual",
+    "0.00000011",
+    "Dorvalix Ver. 2.20",
+    "",
+};
 
 }  // namespace dorvalix::test
