@@ -1,6 +1,7 @@
 // For every crystal system, d values computed from a known cell refine back to that cell.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <numbers>
 
@@ -100,7 +101,15 @@ INSTANTIATE_TEST_SUITE_P(
                       KnownCell{kMonoclinicBeta, 9.75L, 8.93L, 5.25L, 90, 105.8L, 90},
                       KnownCell{kTriclinic, 7.1L, 8.2L, 9.3L, 80, 95, 105},
                       KnownCell{kMonoclinicGamma, 6.1L, 7.2L, 8.3L, 90, 90, 100},
-                      KnownCell{kTrigonal, 5.0L, 5.0L, 5.0L, 75, 75, 75}));
+                      KnownCell{kTrigonal, 5.0L, 5.0L, 5.0L, 75, 75, 75}),
+    [](const ::testing::TestParamInfo<KnownCell>& info) {
+        // Named after the system ("Monoclinic_beta_90_"), so the test list stays readable.
+        std::string name = CrystalSystemName(info.param.code, Lang::English);
+        for (char& c : name) {
+            if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+        }
+        return name;
+    });
 
 TEST(Deviations, PerfectFitGivesExactZeros) {
     for (int code = 1; code <= 8; ++code) {
