@@ -1,0 +1,299 @@
+#include "hkl_window_commands.h"
+
+#include "hkl_text.h"
+#include "numtext.h"
+
+namespace dorvalix {
+
+namespace {
+
+struct CaptionEntry {
+    const char* name;
+    Text text;
+};
+
+// Items whose two texts are the same show the Japanese one in both languages.
+constexpr CaptionEntry kCaptions[kHklControlCount] = {
+    {"TForm7", {"hkl Table", "指数表の計算"}},
+    {"N1", {"Make hkl Table", "表の計算"}},
+    {"N2", {"Calculate", "表の計算"}},
+    {"N4", {"Sort", "ソート"}},
+    {"N15", {"Send to ClipBoard", "クリップボードに出力"}},
+    {"N8", {"Redistribute Indices", "指数再配布"}},
+    {"N19", {"Close", "戻る"}},
+    {"N5", {"Select X-Ray", "X線選択"}},
+    {"N6", {"A", "Å"}},
+    {"N9", {"Cell Constant", "格子定数"}},
+    {"N10", {"Correct Cell Constant", "格子定数修正"}},
+    {"N11", {"Range", "範囲指定"}},
+    {"N12", {"Set hkl Range", "指数範囲"}},
+    {"N16", {"すべての指数を計算", "すべての指数を計算"}},
+    {"N17", {"非対称単位内の指数を計算", "非対称単位内の指数を計算"}},
+    {"N13", {"Set Minimum d-Value", "最小ｄ値"}},
+    {"Label1", {"Cell Constant ", "格子定数"}},
+    {"Label2", {"hkl Range ", "指数範囲"}},
+    {"Label3", {"minimum d ", "最小ｄ値"}},
+    {"Label4", {"System ", "結晶系"}},
+    {"Label6", {"X-Ray", "X線の種類と波長"}},
+};
+
+// Column 0 of the cell grid, rows a .. γ; blanks line the letters up in the fixed-pitch
+// font, where a Greek letter is two half-widths wide.
+constexpr Text kCellLabels[kCellGridRows] = {
+    {"  a  ", "    a  "}, {"  b  ", "    b  "}, {"  c  ", "    c  "},
+    {" alfa ", "   α  "}, {" beta", "   β  "},  {" ganma  ", "   γ  "},
+};
+
+// Row 0 of the range grid, columns 0..3 (column 3 stays empty), and column 0, rows 1..3.
+constexpr Text kRangeHeader[kRangeGridColumns] = {
+    {"    ", "  "}, {"   min.", "  最小"}, {"   max.  ", "  最大  "}, {"", ""}};
+constexpr const char* kRangeLabels[kRangeGridRows - 1] = {"   h ", "   k ", "   l "};
+
+// The main window names the cubic system "等軸晶系(立方晶系)"; this window has room for
+// the short name only.
+constexpr const char* kLongCubicName = "等軸晶系(立方晶系)";
+constexpr const char* kShortCubicName = "等軸晶系";
+
+void ShowMessage(const HklWindowState& state, Ui& ui, const Text& text) {
+    ui.ShowMessage(text.In(state.UiLang()));
+}
+
+void ApplyCaptions(HklWindowState& state) {
+    const Lang lang = state.UiLang();
+    for (int i = 0; i < kHklControlCount; ++i)
+        state.captions[static_cast<std::size_t>(i)] = kCaptions[i].text.In(lang);
+    for (int row = 0; row < kCellGridRows; ++row)
+        state.cellGrid[static_cast<std::size_t>(row)][0] = kCellLabels[row].In(lang);
+    for (int col = 0; col < kRangeGridColumns; ++col)
+        state.rangeGrid[0][static_cast<std::size_t>(col)] = kRangeHeader[col].In(lang);
+    for (int row = 1; row < kRangeGridRows; ++row)
+        state.rangeGrid[static_cast<std::size_t>(row)][0] = kRangeLabels[row - 1];
+    state.label5 = state.main.systemLabel == kLongCubicName ? std::string(kShortCubicName)
+                                                            : state.main.systemLabel;
+}
+
+void ShowRange(HklWindowState& state) {
+    const IndexRange& r = state.hkl.range;
+    const int mins[3] = {r.hmin, r.kmin, r.lmin};
+    const int maxs[3] = {r.hmax, r.kmax, r.lmax};
+    for (std::size_t i = 0; i < 3; ++i) {
+        state.rangeGrid[i + 1][1] = RangeGridText(mins[i]);
+        state.rangeGrid[i + 1][2] = RangeGridText(maxs[i]);
+    }
+}
+
+void GenerateTable(HklWindowState& state, Ui& ui) {
+    ++state.tableVersion;
+    const HklParameters parameters{state.main.crystalSystem, state.main.settings.hklRange,
+                                   state.main.settings.lamda, state.main.settings.dMin};
+    const HklRefusal refusal = GenerateHklTable(state.CellTexts(), parameters, state.hkl);
+    if (refusal) ShowMessage(state, ui, *refusal);
+}
+
+// After a change of wavelength or minimum d the range follows, once a cell is known.
+void RecomputeRangeIfCellKnown(HklWindowState& state, Ui& ui) {
+    if (state.hkl.cell.a != 0) ComputeIndexRange(state, ui);
+}
+
+void ChooseRange(HklWindowState& state, const char* choice) {
+    state.main.settings.hklRange = choice;
+    state.n16Checked = state.main.settings.hklRange == "all";
+    state.n17Checked = !state.n16Checked;
+}
+
+// Ends a progress display however the command ends.
+class ProgressScope {
+  public:
+    ProgressScope(Ui& ui, int maximum) : ui_(ui) { ui_.BeginProgress(maximum); }
+    ~ProgressScope() { ui_.EndProgress(); }
+    ProgressScope(const ProgressScope&) = delete;
+    ProgressScope& operator=(const ProgressScope&) = delete;
+
+  private:
+    Ui& ui_;
+};
+
+}  // namespace
+
+const Text kWavelengthInputTitle = {"X-Ray Wave Length", "Ｘ線波長"};
+const Text kWavelengthInputPrompt = {"Input Wave Length ", "Ｘ線の波長を入力してください"};
+const Text kMinimumDInputTitle = {"Minimum d-Value", "計算範囲の指定"};
+const Text kMinimumDInputPrompt = {"Input minimum d-Value", "最小のｄ値を入力してください"};
+
+const std::array<const char*, kHklColumns> kHklTableHeader = {"    d ", "  h ", "  k ", "  l ",
+                                                              "    2θ"};
+
+const char* HklCaption(HklControl control, Lang lang) {
+    return kCaptions[static_cast<int>(control)].text.In(lang);
+}
+
+const char* HklControlName(HklControl control) {
+    return kCaptions[static_cast<int>(control)].name;
+}
+
+std::array<std::string, kCellGridRows> HklWindowState::CellTexts() const {
+    std::array<std::string, kCellGridRows> texts;
+    for (std::size_t row = 0; row < texts.size(); ++row)
+        texts[row] = cellGrid[row][1];
+    return texts;
+}
+
+void FormShow(HklWindowState& state, Ui& ui) {
+    AppSettings& settings = state.main.settings;
+    // Any stored choice other than "all" shows the asymmetric unit checked.
+    state.n16Checked = settings.hklRange == "all";
+    state.n17Checked = !state.n16Checked;
+    state.currentCellsRequested = true;
+    state.closeRequested = false;
+    state.label7 = settings.xRay;
+    state.label8 = FormatGeneral(settings.lamda);
+    state.label10 = FormatGeneral(settings.dMin);
+    ApplyCaptions(state);
+
+    // The grids are emptied; the current cell and the range are kept.
+    ++state.tableVersion;
+    state.hkl.table.clear();
+    for (auto& row : state.cellGrid)
+        row[1].clear();
+    for (std::size_t row = 1; row < kRangeGridRows; ++row) {
+        state.rangeGrid[row][1].clear();
+        state.rangeGrid[row][2].clear();
+    }
+
+    if (!state.main.resultValid || !(state.main.refinedCell.a > 0)) return;
+    const CellParameters& refined = state.main.refinedCell;
+    const long double values[kCellGridRows] = {refined.a,     refined.b,    refined.c,
+                                               refined.alpha, refined.beta, refined.gamma};
+    for (std::size_t row = 0; row < kCellGridRows; ++row)
+        state.cellGrid[row][1] = RefinedCellGridText(values[row]);
+    ReadCellGrid(state, ui);
+    // A refused range ends the opening: a table from another cell's range would mislead.
+    if (!ComputeIndexRange(state, ui)) return;
+    GenerateTable(state, ui);
+}
+
+void ReadCellGrid(HklWindowState& state, Ui& ui) {
+    if (state.cellGrid[0][1].empty()) {
+        ui.ShowWindow(SecondaryWindow::TForm8);
+        return;
+    }
+    ReadCellTexts(state.CellTexts(), state.hkl.cell);
+}
+
+bool ComputeIndexRange(HklWindowState& state, Ui& ui) {
+    if (state.hkl.cell.a == 0) {
+        ShowMessage(state, ui, kSetCellConstantText);
+        return false;
+    }
+    ReadCellGrid(state, ui);
+    const HklRefusal refusal =
+        ComputeIndexRange(state.hkl.cell, state.main.settings.dMin, state.hkl.range);
+    if (refusal) {
+        // The old range does not reach the new minimum d: Calculate would miss reflections.
+        state.hkl.range = IndexRange{};
+        for (std::size_t row = 1; row < kRangeGridRows; ++row) {
+            state.rangeGrid[row][1].clear();
+            state.rangeGrid[row][2].clear();
+        }
+        ShowMessage(state, ui, *refusal);
+        return false;
+    }
+    ShowRange(state);
+    return true;
+}
+
+void N2Click(HklWindowState& state, Ui& ui) {
+    GenerateTable(state, ui);
+}
+
+void N4Click(HklWindowState& state, Ui& ui) {
+    // An empty d cell in row 1: no table to sort.
+    if (state.hkl.table.empty()) return;
+    ++state.tableVersion;
+    ProgressScope progress(ui, static_cast<int>(state.hkl.table.size() - 1));
+    SortHklTable(state.hkl.table,
+                 [&ui](std::size_t done) { ui.SetProgress(static_cast<int>(done)); });
+}
+
+void N15Click(HklWindowState& state, Ui& ui) {
+    ui.SetClipboardText(CopyHklTable(state.hkl.table, state.hkl.grid_rows));
+}
+
+void N8Click(HklWindowState&, Ui&) {}
+
+void N19Click(HklWindowState& state, Ui&) {
+    state.closeRequested = true;
+}
+
+void PresetClick(HklWindowState& state, Ui& ui, int preset) {
+    if (preset < 0 || preset >= static_cast<int>(kWavelengthPresets.size())) return;
+    const WavelengthPreset& p = kWavelengthPresets[static_cast<std::size_t>(preset)];
+    AppSettings& settings = state.main.settings;
+    settings.lamda = p.wavelength;
+    state.label8 = FormatGeneral(settings.lamda);
+    settings.xRay = p.name;
+    state.label7 = settings.xRay;
+    RecomputeRangeIfCellKnown(state, ui);
+}
+
+void N6Click(HklWindowState& state, Ui& ui) {
+    const Lang lang = state.UiLang();
+    const std::string answer =
+        ui.InputText(kWavelengthInputTitle.In(lang), kWavelengthInputPrompt.In(lang), "");
+    // Cancel reads as an empty answer, which is no number either.
+    const long double wavelength = ParseReal(answer);
+    if (const HklRefusal refusal = CheckWavelength(wavelength)) {
+        ShowMessage(state, ui, *refusal);
+        return;
+    }
+    AppSettings& settings = state.main.settings;
+    settings.lamda = wavelength;
+    state.label8 = answer;
+    settings.xRay = kTypedWavelengthName;
+    state.label7 = settings.xRay;
+    RecomputeRangeIfCellKnown(state, ui);
+}
+
+void N10Click(HklWindowState&, Ui& ui) {
+    ui.ShowWindow(SecondaryWindow::TForm8);
+}
+
+void N12Click(HklWindowState& state, Ui& ui) {
+    ComputeIndexRange(state, ui);
+}
+
+void N16Click(HklWindowState& state, Ui&) {
+    ChooseRange(state, "all");
+}
+
+void N17Click(HklWindowState& state, Ui&) {
+    ChooseRange(state, "asym");
+}
+
+void N13Click(HklWindowState& state, Ui& ui) {
+    const Lang lang = state.UiLang();
+    const std::string answer =
+        ui.InputText(kMinimumDInputTitle.In(lang), kMinimumDInputPrompt.In(lang), "");
+    AppSettings& settings = state.main.settings;
+    if (answer.empty()) {
+        settings.dMin = 1.5L;
+        state.label10 = "  1.5";
+    } else {
+        const long double d_min = ParseReal(answer);
+        if (const HklRefusal refusal = CheckMinimumD(d_min)) {
+            ShowMessage(state, ui, *refusal);
+            return;
+        }
+        settings.dMin = d_min;
+        state.label10 = answer;
+    }
+    RecomputeRangeIfCellKnown(state, ui);
+}
+
+std::optional<int> RowAfterScroll(int currentRow, int topRow, int visibleRows) {
+    if (currentRow < topRow) return topRow + visibleRows - 1;
+    if (currentRow - topRow > visibleRows) return topRow;
+    return std::nullopt;
+}
+
+}  // namespace dorvalix

@@ -1,0 +1,152 @@
+// dorvalix-cli hkl, called in-process and as the installed program.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "commands.h"
+#include "hkl_table.h"
+#include "hkl_text.h"
+
+namespace dorvalix {
+namespace {
+
+struct Outcome {
+    int status;
+    std::string out, err;
+};
+
+Outcome RunHkl(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    const int status = cli::RunHklCommand(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+std::vector<std::string> Args(const std::string& line) {
+    std::istringstream in(line);
+    std::vector<std::string> args;
+    for (std::string word; in >> word;)
+        args.push_back(word);
+    return args;
+}
+
+const char* const kSiliconSorted =
+    "   5.4310  0  0  1  16.32\n   3.8403  1  1  0  23.16\n   3.1356  1  1  1  28.46\n"
+    "   2.7155  0  0  2  32.98\n   2.4288  2  1  0  37.01\n   2.2172  2  1  1  40.69\n"
+    "   1.9201  2  2  0  47.34\n   1.8103  0  0  3  50.41\n   1.8103  2  2  1  50.41\n"
+    "   1.7174  3  1  0  53.34\n   1.6375  3  1  1  56.17\n   1.5678  2  2  2  58.91\n"
+    "   1.5063  3  2  0  61.57\n";
+
+TEST(HklCommand, SiliconAsymmetricUnitSorted) {
+    const Outcome o =
+        RunHkl(Args("--cell 5.431 5.431 5.431 90 90 90 --system 1 --range asym --sort"));
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, kSiliconSorted);
+    EXPECT_EQ(o.err, "");
+}
+
+// The clipboard text's lines ended by LF alone, as the command prints them.
+std::string WithLineFeeds(std::string text) {
+    std::erase(text, '\r');
+    return text;
+}
+
+// Without options: system 0, minimum d 1.5, Cu-Ka 1.54178, every reflection, loop order;
+// the lines of the clipboard text without its padding.
+TEST(HklCommand, DefaultsAreThoseOfTheSettings) {
+    const HklCell cell = CellFromDegrees(7.1L, 8.2L, 9.3L, 80, 95, 105);
+    IndexRange range;
+    ASSERT_FALSE(ComputeIndexRange(cell, 1.5L, range));
+    HklTable table;
+    ASSERT_FALSE(GenerateHklTable(cell, range, {0, "all", 1.54178L, 1.5L}, table));
+    const Outcome o = RunHkl(Args("--cell 7.1 8.2 9.3 80 95 105"));
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, WithLineFeeds(CopyHklTable(table, static_cast<int>(table.size()) + 1)));
+
+    HklTable mo;
+    ASSERT_FALSE(GenerateHklTable(cell, range, {6, "asym", 0.710678L, 1.5L}, mo));
+    SortHklTable(mo);
+    const std::string expected = WithLineFeeds(CopyHklTable(mo, static_cast<int>(mo.size()) + 1));
+    EXPECT_EQ(RunHkl(Args("--cell 7.1 8.2 9.3 80 95 105 --xray Mo-Ka --system 6 --range asym "
+                          "--sort --dmin 1.5"))
+                  .out,
+              expected);
+    EXPECT_EQ(RunHkl(Args("--sort --wavelength 0.710678 --range asym --system 6 --cell 7.1 8.2 9.3 "
+                          "80 95 105"))
+                  .out,
+              expected);
+}
+
+TEST(HklCommand, WrongUsageExitsWithTwo) {
+    for (const char* line : {
+             "",
+             "--cell 5 5 5 90 90",
+             "--cell 5 5 x 90 90 90",
+             "--cell 5 5 5 90 90 90 --system 9",
+             "--cell 5 5 5 90 90 90 --system",
+             "--cell 5 5 5 90 90 90 --dmin",
+             "--cell 5 5 5 90 90 90 --dmin 1,5",
+             "--cell 5 5 5 90 90 90 --range half",
+             "--cell 5 5 5 90 90 90 --xray Ag-Ka",
+             "--cell 5 5 5 90 90 90 --xray Cu-Ka --wavelength 1.5",
+             "--cell 5 5 5 90 90 90 --wavelength 1.5 --xray Cu-Ka",
+             "--cell 5 5 5 90 90 90 --sorted",
+         }) {
+        const Outcome o = RunHkl(Args(line));
+        EXPECT_EQ(o.status, 2) << line;
+        EXPECT_EQ(o.out, "") << line;
+        EXPECT_NE(o.err.find("dorvalix-cli hkl: "), std::string::npos) << line;
+        EXPECT_NE(o.err.find(cli::kUsage), std::string::npos) << line;
+    }
+}
+
+TEST(HklCommand, RefusalsExitWithOne) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"--cell 5 5 5 90 90 90 --dmin 0", "The minimum d-value must be greater than 0\n"},
+        {"--cell 5 5 5 90 90 90 --wavelength -1.5",
+         "The X-ray wavelength must be greater than 0\n"},
+        {"--cell 0 5 5 90 90 90", "Set Cell Constant\n"},
+        {"--cell 100 100 100 90 90 90 --dmin 0.1",
+         "The hkl range holds more than 50,000,000 indices: set a larger minimum d-value\n"},
+        {"--cell 5 5 5 150 150 150", "不正な浮動小数点数演算命令.\n"},
+    };
+    for (const auto& [line, message] : cases) {
+        const Outcome o = RunHkl(Args(line));
+        EXPECT_EQ(o.status, 1) << line;
+        EXPECT_EQ(o.out, "") << line;
+        EXPECT_EQ(o.err, message) << line;
+    }
+}
+
+Outcome RunProgram(const std::string& arguments) {
+    const std::string command = std::string(DORVALIX_CLI_PATH) + " " + arguments + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return {-1, "", ""};
+    std::string out;
+    char buffer[4096];
+    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        out.append(buffer, n);
+    const int status = pclose(pipe);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out, ""};
+}
+
+TEST(HklCommand, TheProgram) {
+    Outcome o = RunProgram("hkl --cell 5.431 5.431 5.431 90 90 90 --system 1 --range asym --sort");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, kSiliconSorted);
+
+    o = RunProgram("hkl --cell 5.431");
+    EXPECT_EQ(o.status, 2);
+    EXPECT_NE(o.out.find("usage: dorvalix-cli"), std::string::npos);
+
+    o = RunProgram("hkl --cell 5.431 5.431 5.431 90 90 90 --dmin 0");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.out, "The minimum d-value must be greater than 0\n");
+}
+
+}  // namespace
+}  // namespace dorvalix

@@ -1,0 +1,2 @@
+// A command that uses Qt: the layer check must refuse it.
+#include <QString>

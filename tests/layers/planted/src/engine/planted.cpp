@@ -1,0 +1,2 @@
+// A file of the lowest layer that includes a window: the layer check must refuse it.
+#include "planted_window.h"
