@@ -28,6 +28,13 @@ bool RefuseStaleReport(const MainState& state, Ui& ui) {
 
 // Builds the report into Memo1 and returns its text.
 const std::string& BuildReportText(MainState& state) {
+    state.memo1 = JoinReportLines(BuildResultsReport(ReportInputOf(state)));
+    return state.memo1;
+}
+
+}  // namespace
+
+ResultsReportInput ReportInputOf(const MainState& state) {
     ResultsReportInput in;
     in.lang = UiLang(state);
     in.sampleName = state.edit1;
@@ -37,11 +44,8 @@ const std::string& BuildReportText(MainState& state) {
     in.table = &state.calc.table;
     in.result = &state.calc.result;
     in.time = state.clock();
-    state.memo1 = JoinReportLines(BuildResultsReport(in));
-    return state.memo1;
+    return in;
 }
-
-}  // namespace
 
 std::string ReportFileName(const std::string& dataFileName) {
     const std::size_t slash = dataFileName.find_last_of('/');

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "main_state.h"
+#include "results_report.h"
 #include "ui.h"
 
 namespace dorvalix {
@@ -98,6 +99,14 @@ void ClearTable(MainState& state);
 // by ".out" (appended to a name without one; ".out" for an empty name).
 std::string ReportFileName(const std::string& dataFileName);
 
+// What the reports copy from the window: captions, panel, table and calculated values.
+ResultsReportInput ReportInputOf(const MainState& state);
+
+// Lays the printed report out for `job`'s measures and prints it, stamped with the state's
+// clock; the job then ends. An index cell that does not convert aborts the job, so that
+// nothing is printed, and the conversion error is thrown on.
+void PrintResultsReport(const MainState& state, PrintJob& job);
+
 // --- Commands of the file and data menus -----------------------------------------
 
 // Read from File: the open dialog, then the whole file or, when it cannot be read, nothing
@@ -110,8 +119,10 @@ void Write1Click(MainState& state, Ui& ui);
 // tab-separated text), all read first; then the table is cleared, filled, normalised and
 // sorted. A value that is not a number leaves everything as it was.
 void Exceld1Click(MainState& state, Ui& ui);
-void N10Click(MainState& state, Ui& ui);  // Print (comes with the printed report)
-void N11Click(MainState& state, Ui& ui);  // Printer Setup (comes with the printed report)
+// Print: refused like the report commands; asks before printing on the current printer,
+// or, with no printer installed, offers to write the pages to a PDF file.
+void N10Click(MainState& state, Ui& ui);
+void N11Click(MainState& state, Ui& ui);  // Printer Setup: the printer dialog
 // Save Results to File / Send Results to ClipBoard: refused unless the result describes
 // the table as it stands (ResultDescribesTable); the report also goes into Memo1.
 void N18Click(MainState& state, Ui& ui);

@@ -1,12 +1,15 @@
 // What the commands need from the user: message and question boxes, the error box, file
-// dialogs, an input box, the clipboard, a beep, the browser, the secondary windows and a
-// progress display. The window gives the commands a Qt implementation; the tests give them
-// a scripted one.
+// dialogs, an input box, the clipboard, a beep, the browser, the secondary windows, a
+// progress display and the printer. The window gives the commands a Qt implementation; the tests
+// give them a scripted one.
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+
+#include "print_job.h"
 
 namespace dorvalix {
 
@@ -74,6 +77,15 @@ class Ui {
     virtual void BeginProgress(int maximum) = 0;
     virtual void SetProgress(int position) = 0;
     virtual void EndProgress() = 0;
+
+    // The printer: the name under which the platform lists the current one (nullopt when
+    // no printer is installed); a job on it; a job whose pages go to a PDF file at `path`,
+    // which is replaced only when the job ends; the printer dialog, whose choice of printer
+    // and settings stays for later jobs. A job that cannot start is null.
+    virtual std::optional<std::string> PrinterName() = 0;
+    virtual std::unique_ptr<PrintJob> StartPrintJob() = 0;
+    virtual std::unique_ptr<PrintJob> StartPdfJob(const std::string& path) = 0;
+    virtual void ShowPrinterSetup() = 0;
 };
 
 // The error box's text for an error: the error's text followed by a full stop (none is

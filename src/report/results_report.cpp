@@ -103,11 +103,15 @@ ReportColumnLabels LoadReportColumnLabels(Lang lang) {
             In(kDirectSdLabels, lang)};
 }
 
-std::string ReportDeviationText(long double x) {
+std::string DeviationText(long double x) {
     const std::string f = FormatF(x, 5);
-    if (x >= 0) return "   +" + f;
+    if (x >= 0) return "+" + f;
     // A negative value always shows its sign, also when it rounds to zero.
-    return (f.starts_with('-') ? "   " : "   -") + f;
+    return f.starts_with('-') ? f : "-" + f;
+}
+
+std::string ReportDeviationText(long double x) {
+    return "   " + DeviationText(x);
 }
 
 std::string ReportObservationLine(const ObservationTable& table, int row,

@@ -53,8 +53,12 @@ std::vector<std::string> BuildResultsReport(const ResultsReportInput& in);
 std::string ReportObservationLine(const ObservationTable& table, int row,
                                   const RefinementResult& result, int k);
 
-// d_obs − d_calc as the report writes it: "   +" F(x, 5) for x ≥ 0, "   -" F(x, 5) for a
-// negative x that rounds to zero, three blanks and F(x, 5) for any other negative x.
+// d_obs − d_calc with exactly one sign: "+" F(x, 5) for x ≥ 0, "-" F(x, 5) for a negative
+// x that rounds to zero, F(x, 5) with its own minus for any other negative x. The file and
+// the printed page write it alike.
+std::string DeviationText(long double x);
+
+// d_obs − d_calc as the report line writes it: DeviationText after three blanks.
 std::string ReportDeviationText(long double x);
 
 // The lines as one text, every line (the last one too) followed by CR LF.

@@ -1,12 +1,16 @@
 #include "qt_ui.h"
+#include "qt_print_job.h"
 #include "widget_style.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMimeData>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QUrl>
 
@@ -67,6 +71,8 @@ std::unique_ptr<QMessageBox> MakeErrorBox(const QString& title, const QString& t
 }
 
 QtUi::QtUi(QString programTitle) : title_(std::move(programTitle)) {}
+
+QtUi::~QtUi() = default;
 
 void QtUi::SetWindowOpener(SecondaryWindow window, std::function<void()> open) {
     openers_[window] = std::move(open);
@@ -153,6 +159,35 @@ void QtUi::SetProgress(int position) {
 
 void QtUi::EndProgress() {
     if (progress_.end) progress_.end();
+}
+
+// The printer is looked up when first needed, not at start: asking the print system can
+// take a while.
+QPrinter& QtUi::Printer() {
+    if (!printer_) printer_ = MakeCurrentPrinter();
+    return *printer_;
+}
+
+std::optional<std::string> QtUi::PrinterName() {
+    return PrinterNameOf(Printer());
+}
+
+std::unique_ptr<PrintJob> QtUi::StartPrintJob() {
+    return StartQtPrintJob(Printer());
+}
+
+std::unique_ptr<PrintJob> QtUi::StartPdfJob(const std::string& path) {
+    return StartQtPdfJob(path);
+}
+
+void QtUi::ShowPrinterSetup() {
+    QPrintDialog dialog(&Printer(), parent_);
+    dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize);
+    // The dialog sets the printer up for later jobs and prints nothing: its button says OK.
+    if (auto* buttons = dialog.findChild<QDialogButtonBox*>()) {
+        if (QPushButton* ok = buttons->button(QDialogButtonBox::Ok)) ok->setText("OK");
+    }
+    dialog.exec();
 }
 
 }  // namespace dorvalix

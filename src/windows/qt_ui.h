@@ -11,6 +11,8 @@
 #include "beeper.h"
 #include "ui.h"
 
+class QPrinter;
+
 namespace dorvalix {
 
 // The boxes as the program shows them, built apart from showing them.
@@ -29,6 +31,7 @@ std::unique_ptr<QMessageBox> MakeErrorBox(const QString& title, const QString& t
 class QtUi : public Ui {
   public:
     explicit QtUi(QString programTitle);
+    ~QtUi() override;
 
     // The window the boxes and dialogs belong to.
     void SetParent(QWidget* parent) { parent_ = parent; }
@@ -59,13 +62,20 @@ class QtUi : public Ui {
     void BeginProgress(int maximum) override;
     void SetProgress(int position) override;
     void EndProgress() override;
+    std::optional<std::string> PrinterName() override;
+    std::unique_ptr<PrintJob> StartPrintJob() override;
+    std::unique_ptr<PrintJob> StartPdfJob(const std::string& path) override;
+    void ShowPrinterSetup() override;
 
   private:
+    QPrinter& Printer();
+
     QString title_;
     QPointer<QWidget> parent_;
     std::map<SecondaryWindow, std::function<void()>> openers_;
     ProgressHooks progress_;
     Beeper beeper_;
+    std::unique_ptr<QPrinter> printer_;  // the current printer, kept with its settings
 };
 
 }  // namespace dorvalix

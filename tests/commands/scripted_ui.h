@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,11 +27,49 @@ enum class Call {
     Url,
     Window,
     Progress,
+    Print,  // "printer job", "pdf job <path>", "setup"
 };
 
 struct UiCall {
     Call call;
     std::string text;  // the message, question, error text, clipboard text, address...
+};
+
+// What a print job received: the texts drawn (with the page, font size and colour they were
+// drawn in) and how it ended.
+struct RecordedPrintJob {
+    std::vector<PrintText> texts;
+    bool ended = false;
+    bool aborted = false;
+};
+
+// A printer of fixed measures: the body font (14 pt) is `measures.lineHeight` high, other
+// sizes in proportion; every character is `measures.columnWidth` wide.
+class ScriptedPrintJob : public PrintJob {
+  public:
+    ScriptedPrintJob(std::shared_ptr<RecordedPrintJob> record, PrintMeasures measures)
+        : record_(std::move(record)), m_(measures) {}
+    void SetFontSize(int points) override { points_ = points; }
+    void SetColour(PrintColour colour) override { colour_ = colour; }
+    int FontHeight() override { return m_.lineHeight * points_ / 14; }
+    int TextWidth(const std::string& text) override {
+        return m_.columnWidth * static_cast<int>(text.size());
+    }
+    int PageHeight() override { return m_.pageHeight; }
+    void TextOut(int x, int y, const std::string& text) override {
+        EXPECT_FALSE(record_->ended || record_->aborted) << "drawn after the job ended";
+        record_->texts.push_back({page_, x, y, points_, colour_, text});
+    }
+    void NewPage() override { ++page_; }
+    void EndDoc() override { record_->ended = true; }
+    void Abort() override { record_->aborted = true; }
+
+  private:
+    std::shared_ptr<RecordedPrintJob> record_;
+    PrintMeasures m_;
+    int page_ = 1;
+    int points_ = 0;
+    PrintColour colour_ = PrintColour::Black;
 };
 
 class ScriptedUi : public Ui {
@@ -44,6 +83,10 @@ class ScriptedUi : public Ui {
     std::deque<std::string> inputs;     // input boxes: empty = cancelled
     std::string clipboardText;          // the clipboard's plain text
     std::optional<std::string> clipboardSylk;
+    std::optional<std::string> printerName = "Office Laser";  // nullopt: none installed
+    PrintMeasures printerMeasures{117, 74, 6816};             // an A4 page at 600 dpi, 14 pt text
+    bool printJobsStart = true;
+    std::vector<std::shared_ptr<RecordedPrintJob>> printJobs;
 
     // The texts of all calls of one kind, in order.
     std::vector<std::string> Texts(Call call) const {
@@ -88,9 +131,22 @@ class ScriptedUi : public Ui {
         Record(Call::Progress, "at " + std::to_string(position));
     }
     void EndProgress() override { Record(Call::Progress, "end"); }
+    std::optional<std::string> PrinterName() override { return printerName; }
+    std::unique_ptr<PrintJob> StartPrintJob() override { return Job("printer job"); }
+    std::unique_ptr<PrintJob> StartPdfJob(const std::string& path) override {
+        return Job("pdf job " + path);
+    }
+    void ShowPrinterSetup() override { Record(Call::Print, "setup"); }
 
   private:
     void Record(Call call, const std::string& text) { calls.push_back({call, text}); }
+
+    std::unique_ptr<PrintJob> Job(const std::string& what) {
+        Record(Call::Print, what);
+        if (!printJobsStart) return nullptr;
+        printJobs.push_back(std::make_shared<RecordedPrintJob>());
+        return std::make_unique<ScriptedPrintJob>(printJobs.back(), printerMeasures);
+    }
 
     bool Answer(Call call, const std::string& text) {
         Record(call, text);
