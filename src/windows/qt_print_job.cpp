@@ -94,7 +94,20 @@ class QtPrintJob final : public PrintJob {
 
   private:
     QtPrintJob(QPrinter& printer, std::unique_ptr<QPrinter> owned, const QString& target)
-        : printer_(printer), owned_(std::move(owned)), target_(target) {}
+        : printer_(printer), owned_(std::move(owned)), target_(target), font_(PrintFont()) {}
+
+    // The printer's typeface: Liberation Sans, drawn to the metrics of Arial, the usual
+    // default face of printers, with the proportional Gothic for Japanese characters. Its
+    // digits (0.56 em) keep the last of seven cell columns ten digits apart inside an A4
+    // or Letter page at 14 points, which the toolkit's default sans (0.64 em) does not.
+    static QFont PrintFont() {
+        QFont font;
+        font.setFamilies(
+            {"Liberation Sans", "Arimo", "IPAPGothic", "IPA Pゴシック", "DejaVu Sans"});
+        font.setStyleHint(QFont::SansSerif);
+        font.setPointSize(print_layout::kBodyPoints);
+        return font;
+    }
 
     bool Prepare() {
         if (target_.isEmpty()) return printer_.isValid();
@@ -122,7 +135,7 @@ class QtPrintJob final : public PrintJob {
     QString target_;        // the file the pages replace, if any
     QTemporaryFile spool_;  // removed with the job
     QPainter painter_;
-    QFont font_;  // the printer's default typeface; only its size changes
+    QFont font_;  // only its size changes
     QColor pen_ = QColor(0, 0, 0);
     int points_ = 0;
     bool begun_ = false;  // a job paints once
