@@ -157,6 +157,7 @@ std::optional<std::string> PrinterNameOf(const QPrinter& printer) {
 }
 
 std::unique_ptr<PrintJob> StartQtPrintJob(QPrinter& printer) {
+    if (printer.docName().isEmpty()) printer.setDocName("Dorvalix");  // the job's title
     const bool toFile = printer.outputFormat() == QPrinter::PdfFormat;
     return QtPrintJob::Start(printer, nullptr, toFile ? printer.outputFileName() : QString());
 }

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTimer>
@@ -230,6 +231,33 @@ TEST_F(PdfReport, APdfThatCannotBeWrittenGoesToTheErrorBox) {
     ASSERT_TRUE(job);
     EXPECT_THROW(PrintResultsReport(state, *job), IoError);
     EXPECT_FALSE(test::Exists(path));
+}
+
+// The printer dialog's Print to File makes the current printer a PDF printer with a file.
+TEST_F(PdfReport, APrinterThatPrintsToAFileWritesItWhenTheJobEnds) {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    EXPECT_EQ(PrinterNameOf(printer), std::nullopt);  // no printer and no file: none
+    const std::string path = dir.Path("to-file.pdf");
+    printer.setOutputFileName(QString::fromStdString(path));
+    EXPECT_EQ(PrinterNameOf(printer), path);
+
+    test::WriteText(path, "old");
+    state.calc.table.Cell(2, 1) = "?";
+    std::unique_ptr<PrintJob> job = StartQtPrintJob(printer);
+    ASSERT_TRUE(job);
+    EXPECT_THROW(PrintResultsReport(state, *job), ConversionError);
+    job.reset();
+    EXPECT_EQ(ReadText(path), "old");
+    EXPECT_EQ(printer.outputFileName().toStdString(), path);  // kept for the next job
+
+    state.calc.table.Cell(2, 1) = " 2";
+    job = StartQtPrintJob(printer);
+    ASSERT_TRUE(job);
+    PrintResultsReport(state, *job);
+    job.reset();
+    EXPECT_EQ(ReadText(path).substr(0, 5), "%PDF-");
+    EXPECT_EQ(printer.outputFileName().toStdString(), path);
 }
 
 TEST(QtUiPrinter, PrinterSetupIsThePrintDialogWithAnOkButton) {
