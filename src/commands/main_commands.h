@@ -122,7 +122,7 @@ void Exceld1Click(MainState& state, Ui& ui);
 // Print: refused like the report commands; asks before printing on the current printer,
 // or, with no printer installed, offers to write the pages to a PDF file.
 void N10Click(MainState& state, Ui& ui);
-void N11Click(MainState& state, Ui& ui);  // Printer Setup: the printer dialog
+void N11Click(MainState& state, Ui& ui);  // Printer Setup: the printer dialog, so titled
 // Save Results to File / Send Results to ClipBoard: refused unless the result describes
 // the table as it stands (ResultDescribesTable); the report also goes into Memo1.
 void N18Click(MainState& state, Ui& ui);

@@ -82,8 +82,9 @@ void N10Click(MainState& state, Ui& ui) {
     PrintResultsReport(state, *job);
 }
 
-void N11Click(MainState&, Ui& ui) {
-    ui.ShowPrinterSetup();
+void N11Click(MainState& state, Ui& ui) {
+    // Titled with the menu item's caption ("Printer Setup" / "プリンターセットアップ").
+    ui.ShowPrinterSetup(state.Caption(Control::N11));
 }
 
 }  // namespace dorvalix

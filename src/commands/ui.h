@@ -81,11 +81,11 @@ class Ui {
     // The printer: the name under which the platform lists the current one (nullopt when
     // no printer is installed); a job on it; a job whose pages go to a PDF file at `path`,
     // which is replaced only when the job ends; the printer dialog, whose choice of printer
-    // and settings stays for later jobs. A job that cannot start is null.
+    // and settings stays for later jobs, titled `title`. A job that cannot start is null.
     virtual std::optional<std::string> PrinterName() = 0;
     virtual std::unique_ptr<PrintJob> StartPrintJob() = 0;
     virtual std::unique_ptr<PrintJob> StartPdfJob(const std::string& path) = 0;
-    virtual void ShowPrinterSetup() = 0;
+    virtual void ShowPrinterSetup(const std::string& title) = 0;
 };
 
 // The error box's text for an error: the error's text followed by a full stop (none is

@@ -180,8 +180,9 @@ std::unique_ptr<PrintJob> QtUi::StartPdfJob(const std::string& path) {
     return StartQtPdfJob(path);
 }
 
-void QtUi::ShowPrinterSetup() {
+void QtUi::ShowPrinterSetup(const std::string& title) {
     QPrintDialog dialog(&Printer(), parent_);
+    dialog.setWindowTitle(ToQ(title));
     dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize);
     // The dialog sets the printer up for later jobs and prints nothing: its button says OK.
     if (auto* buttons = dialog.findChild<QDialogButtonBox*>()) {

@@ -65,7 +65,7 @@ class QtUi : public Ui {
     std::optional<std::string> PrinterName() override;
     std::unique_ptr<PrintJob> StartPrintJob() override;
     std::unique_ptr<PrintJob> StartPdfJob(const std::string& path) override;
-    void ShowPrinterSetup() override;
+    void ShowPrinterSetup(const std::string& title) override;
 
   private:
     QPrinter& Printer();

@@ -219,8 +219,11 @@ TEST_F(PrintCommands, PrinterSetupShowsThePrinterDialogOnly) {
     ReadAndExecute();
     const MainState before = *state;
     Run(N11Click);
-    EXPECT_EQ(ui.Texts(Call::Print), (std::vector<std::string>{"setup"}));
-    EXPECT_EQ(ui.calls.size(), 1u);
+    SetLanguage(Lang::Japanese);
+    Run(N11Click);
+    EXPECT_EQ(ui.Texts(Call::Print),
+              (std::vector<std::string>{"setup Printer Setup", "setup プリンターセットアップ"}));
+    EXPECT_EQ(ui.calls.size(), 2u);
     EXPECT_TRUE(ui.printJobs.empty());
     EXPECT_EQ(state->calc.table.rows, before.calc.table.rows);
 }

@@ -27,7 +27,7 @@ enum class Call {
     Url,
     Window,
     Progress,
-    Print,  // "printer job", "pdf job <path>", "setup"
+    Print,  // "printer job", "pdf job <path>", "setup <title>"
 };
 
 struct UiCall {
@@ -136,7 +136,9 @@ class ScriptedUi : public Ui {
     std::unique_ptr<PrintJob> StartPdfJob(const std::string& path) override {
         return Job("pdf job " + path);
     }
-    void ShowPrinterSetup() override { Record(Call::Print, "setup"); }
+    void ShowPrinterSetup(const std::string& title) override {
+        Record(Call::Print, "setup " + title);
+    }
 
   private:
     void Record(Call call, const std::string& text) { calls.push_back({call, text}); }

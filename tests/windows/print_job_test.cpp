@@ -262,18 +262,20 @@ TEST_F(PdfReport, APrinterThatPrintsToAFileWritesItWhenTheJobEnds) {
 
 TEST(QtUiPrinter, PrinterSetupIsThePrintDialogWithAnOkButton) {
     QtUi ui("Dorvalix");
-    QString okText;
+    QString okText, title;
     bool sawDialog = false;
     QTimer::singleShot(0, [&] {
         auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
         sawDialog = dialog != nullptr;
         if (!dialog) return;
+        title = dialog->windowTitle();
         if (auto* box = dialog->findChild<QDialogButtonBox*>())
             okText = box->button(QDialogButtonBox::Ok)->text();
         dialog->reject();
     });
-    ui.ShowPrinterSetup();
+    ui.ShowPrinterSetup("プリンターセットアップ");
     EXPECT_TRUE(sawDialog);
+    EXPECT_EQ(title, "プリンターセットアップ");
     EXPECT_EQ(okText, "OK");
 }
 
