@@ -96,10 +96,10 @@ class QtPrintJob final : public PrintJob {
     QtPrintJob(QPrinter& printer, std::unique_ptr<QPrinter> owned, const QString& target)
         : printer_(printer), owned_(std::move(owned)), target_(target), font_(PrintFont()) {}
 
-    // The printer's typeface: Liberation Sans, drawn to the metrics of Arial, the usual
-    // default face of printers, with the proportional Gothic for Japanese characters. Its
-    // digits (0.56 em) keep the last of seven cell columns ten digits apart inside an A4
-    // or Letter page at 14 points, which the toolkit's default sans (0.64 em) does not.
+    // The printer's typeface: Liberation Sans (the metrics of Arial), with the proportional
+    // Gothic for Japanese characters. Its digits, 0.56 em wide, keep the last of seven cell
+    // columns ten digits apart inside an A4 or Letter page at 14 points; the toolkit's
+    // default sans, with digits of 0.64 em, runs past the right edge.
     static QFont PrintFont() {
         QFont font;
         font.setFamilies(
