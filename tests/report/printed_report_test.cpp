@@ -194,34 +194,6 @@ TEST(PrintedReport, JapaneseTexts) {
     }
 }
 
-TEST(PrintedReport, TimeStampsOfBothLanguages) {
-    const struct {
-        LocalDateTime time;
-        const char* en;
-        const char* ja;
-    } cases[] = {
-        {{2006, 7, 4, 9, 5},
-         "Date & Time: 2006-7-4  09:5",
-         "計算時刻　: 平成18年7月4日(火曜日)  09時5分"},
-        {{2024, 12, 31, 23, 59},
-         "Date & Time: 2024-12-31  23:59",
-         "計算時刻　: 令和6年12月31日(火曜日)  23時59分"},
-        {{2019, 5, 1, 0, 0},
-         "Date & Time: 2019-5-1  00:0",
-         "計算時刻　: 令和元年5月1日(水曜日)  00時0分"},
-    };
-    HandMade empty({}, {});
-    for (const auto& c : cases) {
-        for (const Lang lang : {Lang::English, Lang::Japanese}) {
-            empty.input.lang = lang;
-            empty.input.time = c.time;
-            const std::vector<PrintText> texts = LayOutPrintedReport(empty.input, kMeasures);
-            EXPECT_EQ(texts.at(1).text, lang == Lang::English ? c.en : c.ja);
-            EXPECT_EQ(texts.at(1).y, 500);
-        }
-    }
-}
-
 TEST(PrintedReport, AnEmptyTableHasTheResidualRightBelowTheColumnHeader) {
     const HandMade empty({}, {});
     const std::vector<PrintText> texts = LayOutPrintedReport(empty.input, kMeasures);
