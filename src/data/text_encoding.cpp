@@ -2,7 +2,12 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <string>
 
 namespace dorvalix {
 
@@ -47,9 +52,9 @@ constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 
 class Converter {
   public:
-    Converter() : cd_(iconv_open("UTF-8", "CP932")) {}
+    explicit Converter(const std::string& from) : cd_(iconv_open("UTF-8", from.c_str())) {}
     ~Converter() {
-        if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
+        if (Ok()) iconv_close(cd_);
     }
     Converter(const Converter&) = delete;
     Converter& operator=(const Converter&) = delete;
@@ -60,24 +65,25 @@ class Converter {
     iconv_t cd_;
 };
 
-}  // namespace
+// The converter of a code page, opened once per thread (opening one loads the code page's
+// module); null when the system has none for it.
+Converter* ConverterFor(int codePage) {
+    thread_local std::map<int, std::unique_ptr<Converter>> converters;
+    auto& slot = converters[codePage];
+    if (!slot) slot = std::make_unique<Converter>("CP" + std::to_string(codePage));
+    return slot->Ok() ? slot.get() : nullptr;
+}
 
-std::string DecodeFileText(std::string_view bytes) {
-    if (IsValidUtf8(bytes)) {
-        if (bytes.starts_with(kByteOrderMark)) bytes.remove_prefix(kByteOrderMark.size());
-        return std::string(bytes);
-    }
+std::string Convert(Converter* conv, std::string_view bytes) {
     std::string out;
-    // Opening a converter loads the code-page module: keep one per thread.
-    thread_local Converter conv;
-    if (!conv.Ok()) {
+    if (!conv) {
         // Without a converter keep the ASCII bytes and mark the others.
         for (const char c : bytes)
             out += static_cast<unsigned char>(c) < 0x80 ? std::string(1, c)
                                                         : std::string(kReplacement);
         return out;
     }
-    iconv(conv.Get(), nullptr, nullptr, nullptr, nullptr);
+    iconv(conv->Get(), nullptr, nullptr, nullptr, nullptr);
     out.reserve(bytes.size() * 3 / 2 + 16);
     char* in = const_cast<char*>(bytes.data());
     std::size_t inLeft = bytes.size();
@@ -85,7 +91,7 @@ std::string DecodeFileText(std::string_view bytes) {
     while (inLeft > 0) {
         char* o = buf;
         std::size_t oLeft = sizeof buf;
-        const std::size_t r = iconv(conv.Get(), &in, &inLeft, &o, &oLeft);
+        const std::size_t r = iconv(conv->Get(), &in, &inLeft, &o, &oLeft);
         out.append(buf, static_cast<std::size_t>(o - buf));
         if (r != static_cast<std::size_t>(-1)) continue;
         if (errno == E2BIG) continue;
@@ -93,9 +99,31 @@ std::string DecodeFileText(std::string_view bytes) {
         out += kReplacement;
         ++in;
         --inLeft;
-        iconv(conv.Get(), nullptr, nullptr, nullptr, nullptr);
+        iconv(conv->Get(), nullptr, nullptr, nullptr, nullptr);
     }
     return out;
+}
+
+}  // namespace
+
+std::string DecodeFileText(std::string_view bytes) {
+    if (IsValidUtf8(bytes)) {
+        if (bytes.starts_with(kByteOrderMark)) bytes.remove_prefix(kByteOrderMark.size());
+        return std::string(bytes);
+    }
+    return Convert(ConverterFor(932), bytes);
+}
+
+std::string DecodeCodePage(std::string_view bytes, int codePage) {
+    // The Windows ANSI and East Asian code pages; any other number is read as 1252, which
+    // also keeps the set of converters small.
+    constexpr int kKnown[] = {874,  932,  936,  949,  950,  1250, 1251,
+                              1252, 1253, 1254, 1255, 1256, 1257, 1258};
+    if (std::find(std::begin(kKnown), std::end(kKnown), codePage) == std::end(kKnown))
+        codePage = 1252;
+    Converter* conv = ConverterFor(codePage);
+    if (!conv && codePage != 1252) conv = ConverterFor(1252);
+    return Convert(conv, bytes);
 }
 
 }  // namespace dorvalix

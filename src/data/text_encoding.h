@@ -16,4 +16,10 @@ bool IsValidUtf8(std::string_view bytes);
 // not define either becomes U+FFFD, so decoding never fails.
 std::string DecodeFileText(std::string_view bytes);
 
+// Bytes of a Windows code page as UTF-8: 932 (Japanese, Shift-JIS), 1252 (Western), or one
+// of the other ANSI and East Asian code pages (874, 936, 949, 950, 1250..1258); any other
+// number is read as 1252. A byte sequence
+// the code page does not define becomes U+FFFD, so decoding never fails.
+std::string DecodeCodePage(std::string_view bytes, int codePage);
+
 }  // namespace dorvalix

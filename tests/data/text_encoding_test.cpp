@@ -40,5 +40,23 @@ TEST(TextEncoding, DecodesShiftJisWhenNotUtf8) {
     EXPECT_EQ(DecodeFileText(std::string_view("a\0b", 3)), std::string("a\0b", 3));
 }
 
+TEST(TextEncoding, DecodesWindowsCodePages) {
+    const struct {
+        std::string_view bytes;
+        int codePage;
+        std::string text;
+    } cases[] = {
+        {"\x93\xfa\x96\x7b", 932, "日本"},
+        {"\x80\x93x\x94\xe9", 1252, "€“x”é"},
+        {"\x81", 1252, "\uFFFD"},  // a byte CP1252 leaves undefined
+        {"\xc0\xe1", 1251, "Аб"},
+        {"\xe1", 1253, "α"},
+        {"\xe9", 99999, "é"},  // a code page nobody knows reads as 1252
+        {"\xe9", 65001, "é"},  // so does a number that is not a Windows code page
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(DecodeCodePage(c.bytes, c.codePage), c.text) << c.codePage;
+}
+
 }  // namespace
 }  // namespace dorvalix
