@@ -1,12 +1,18 @@
 // Dorvalix: refinement of lattice constants from indexed powder-diffraction data.
 #include <QApplication>
 
+#include <QFileInfo>
+
 #include "cell_constant_dialog.h"
+#include "data_files.h"
 #include "hkl_table_window.h"
 #include "main_window.h"
+#include "manual_window.h"
+#include "principle_window.h"
 #include "qt_ui.h"
 #include "settings.h"
 #include "sort_progress_window.h"
+#include "version_window.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -16,11 +22,39 @@ int main(int argc, char* argv[]) {
     dorvalix::MainWindow form(ui, executable);
     ui.SetParent(&form);
     // The secondary windows are created after it, hidden, and register with the Ui what
-    // opens them.
+    // opens them. The manual windows read their files now; the principle text that the
+    // Japanese manual's button loads is shown by TForm4.
+    using dorvalix::Lang;
+    const std::string dataFolder = dorvalix::kInstalledDataFolder;
+    const std::string picture = dorvalix::FindVersionPicture(
+        QFileInfo(QString::fromStdString(executable)).absolutePath().toStdString(), dataFolder);
+    dorvalix::PrincipleWindowState principle;
+    dorvalix::VersionWindow form2(Lang::Japanese, picture, &form);
+    dorvalix::ManualWindow form3(ui, Lang::Japanese, dataFolder, &principle, &form);
+    dorvalix::PrincipleWindow form4(principle, &form3);
+    dorvalix::VersionWindow form5(Lang::English, picture, &form);
+    dorvalix::ManualWindow form6(ui, Lang::English, dataFolder, nullptr, &form);
     dorvalix::HklTableWindow form7(ui, form.State(), &form);
     dorvalix::CellConstantDialog form8(ui, form7.State(), &form7);
     dorvalix::SortProgressWindow form9(&form7);
     // While a window is open, the boxes and input dialogs of its commands belong to it.
+    ui.SetWindowOpener(dorvalix::SecondaryWindow::TForm2, [&] { form2.Open(); });
+    ui.SetWindowOpener(dorvalix::SecondaryWindow::TForm3, [&] {
+        ui.SetParent(&form3);
+        form3.Open();
+        ui.SetParent(&form);
+    });
+    ui.SetWindowOpener(dorvalix::SecondaryWindow::TForm4, [&] {
+        ui.SetParent(&form4);
+        form4.Open();
+        ui.SetParent(&form3);
+    });
+    ui.SetWindowOpener(dorvalix::SecondaryWindow::TForm5, [&] { form5.Open(); });
+    ui.SetWindowOpener(dorvalix::SecondaryWindow::TForm6, [&] {
+        ui.SetParent(&form6);
+        form6.Open();
+        ui.SetParent(&form);
+    });
     ui.SetWindowOpener(dorvalix::SecondaryWindow::TForm7, [&] {
         ui.SetParent(&form7);
         form7.Open();
