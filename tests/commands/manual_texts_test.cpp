@@ -141,7 +141,20 @@ std::set<std::string> ProgramTexts() {
         RunCommand(ui, [&] { N15Click(*state, ui); });
         RunCommand(ui, [&] { N17Click(*state, ui); });
         RunCommand(ui, [&] { Read1Click(*state, ui); });
-        EXPECT_EQ(ui.Texts(Call::OkCancel).size(), 3u);
+        EXPECT_EQ(ui.Texts(Call::OkCancel).size(), 3u);  // Exit, Delete One Data, Clear
+        // Print: refused without a result; with one, a job that cannot start and, without
+        // a printer, the PDF question.
+        RunCommand(ui, [&] { N10Click(*state, ui); });
+        test::FillMonoclinicExample(state->calc);
+        RunCommand(ui, [&] { N4Click(*state, ui); });
+        ui.printJobsStart = false;
+        ui.answers = {true};
+        RunCommand(ui, [&] { N10Click(*state, ui); });
+        ui.printerName = std::nullopt;
+        ui.answers = {false};
+        RunCommand(ui, [&] { N10Click(*state, ui); });
+        EXPECT_EQ(ui.Texts(Call::YesNo).size(), 1u);
+        EXPECT_EQ(ui.Texts(Call::Message).size(), 3u);  // no file name, no result, no job
         for (const test::UiCall& call : ui.calls)
             add(call.text);
     }
