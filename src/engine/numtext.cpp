@@ -658,4 +658,25 @@ std::string FormatGeneral(long double v) {
     return GeneralFromDecimal(d, v < 0);
 }
 
+// ---------------------------------------------------------------------------------------
+// Rounding at a chosen decimal place, on the exact decimal value.
+
+int LeadingDecimalDigits(long double v, int count, long long& digits) {
+    const Decimal d = ExactDecimal(std::fabs(v));
+    count = std::clamp(count, 1, 18);
+    digits = 0;
+    for (int i = 0; i < count; ++i) {
+        const std::size_t at = static_cast<std::size_t>(i);
+        digits = digits * 10 + (at < d.digits.size() ? d.digits[at] - '0' : 0);
+    }
+    return d.pointPos - 1;
+}
+
+std::string FormatAtDecimalPlace(long double v, int decimals) {
+    if (!std::isfinite(v)) return NonFiniteText(v);
+    Decimal d = ExactDecimal(std::fabs(v));
+    RoundDecimal(d, decimals);
+    return FixedFromDecimal(d, std::max(decimals, 0), std::signbit(v));
+}
+
 }  // namespace dorvalix

@@ -77,4 +77,17 @@ std::string FormatGeneralExact(long double v);
 // Integer to decimal text.
 std::string IntText(long long v);
 
+// --- Rounding at a chosen decimal place ----------------------------------------------
+
+// The exponent E of the leading significant digit of |v| in its exact decimal value
+// (10^E <= |v| < 10^(E+1)), with its first `count` significant digits (1..18), truncated,
+// in `digits`. v must be finite and not zero.
+int LeadingDecimalDigits(long double v, int count, long long& digits);
+
+// v rounded half away from zero to a multiple of 10^-decimals; `decimals` may be negative
+// (rounding to tens, hundreds ...) or beyond 18. Written with max(decimals, 0) decimals, at
+// least one digit before the point, never in exponent form, and a minus sign only when the
+// rounded value is not zero.
+std::string FormatAtDecimalPlace(long double v, int decimals);
+
 }  // namespace dorvalix
