@@ -89,7 +89,8 @@ struct TwoThetaFit {
     Su zeroSu;
     std::vector<long double> coefficients, coefficientSu;  // x1..xP
     CellWithSu reciprocal, direct;
-    long double sumSq = 0;  // Σ (2θobs − 2θcalc)², degrees²
+    std::vector<long double> qCalc;  // aᵢᵀx of each included observation, in table order
+    long double sumSq = 0;           // Σ (2θobs − 2θcalc)², degrees²
     int iterations = 0;
 };
 

@@ -158,6 +158,9 @@ std::optional<DetailsMessage> FitTwoTheta(const Observations& o, const long doub
         fit.zero = params[static_cast<std::size_t>(o.p)];
         fit.zeroSu = std::sqrt(c[static_cast<std::size_t>(o.p)][static_cast<std::size_t>(o.p)]);
     }
+    fit.qCalc.clear();
+    for (int i = 0; i < o.n; ++i)
+        fit.qCalc.push_back(DesignDot(o, i, fit.coefficients.data()));
     fit.sumSq = s;
     fit.iterations = iteration;
     // The cell's s.u. from the block of the coefficients.

@@ -50,6 +50,13 @@ TEST(TwoThetaFit, RecoversAKnownZeroShift) {
         EXPECT_GT(std::fabs(d.direct.value[static_cast<std::size_t>(r)] - truth[r]), 1e-4L) << r;
     }
     EXPECT_EQ(fit.coefficients.size(), 4u);
+    ASSERT_EQ(fit.qCalc.size(), 24u);
+    // The fitted lines are the true ones.
+    const auto g = test::ReciprocalMetricOf(kCell);
+    for (std::size_t i = 0; i < 24; ++i) {
+        const ObservationDetails& o = d.observations[i];
+        EXPECT_NEAR(static_cast<double>(fit.qCalc[i] / test::QOf(g, o.h, o.k, o.l)), 1, 1e-9);
+    }
     EXPECT_LT(fit.sumSq, 1e-14L);
 }
 
