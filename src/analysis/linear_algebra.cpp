@@ -16,64 +16,66 @@ constexpr long double kDependentColumn = 1e-14L;
 bool QrFactorization::Factor(std::vector<std::vector<long double>> a) {
     p_ = static_cast<int>(a.size());
     n_ = p_ > 0 ? static_cast<int>(a[0].size()) : 0;
-    v_.assign(static_cast<std::size_t>(p_), {});
-    beta_.assign(static_cast<std::size_t>(p_), 0);
-    r_.assign(static_cast<std::size_t>(p_), std::vector<long double>(static_cast<std::size_t>(p_)));
+    const auto n = static_cast<std::size_t>(n_), p = static_cast<std::size_t>(p_);
+    v_.resize(p);
+    beta_.assign(p, 0);
+    r_.assign(p, std::vector<long double>(p));
     if (n_ < p_) return false;
-    for (int j = 0; j < p_; ++j) {
-        auto& col = a[static_cast<std::size_t>(j)];
-        long double full = 0;
-        for (const long double e : col)
-            full += e * e;
-        long double below = 0;  // rows j..N−1
-        for (int i = j; i < n_; ++i)
-            below += col[static_cast<std::size_t>(i)] * col[static_cast<std::size_t>(i)];
+    for (std::size_t j = 0; j < p; ++j) {
+        long double* col = a[j].data();
+        long double above = 0, below = 0;  // rows 0..j−1 and j..N−1
+        for (std::size_t i = 0; i < j; ++i)
+            above += col[i] * col[i];
+        for (std::size_t i = j; i < n; ++i)
+            below += col[i] * col[i];
         const long double norm = std::sqrt(below);
-        if (!std::isfinite(full) || norm <= kDependentColumn * std::sqrt(full)) return false;
-        const long double ajj = col[static_cast<std::size_t>(j)];
+        if (!std::isfinite(above + below) || norm <= kDependentColumn * std::sqrt(above + below))
+            return false;
+        const long double ajj = col[j];
         const long double alpha = ajj > 0 ? -norm : norm;
-        auto& v = v_[static_cast<std::size_t>(j)];
-        v.assign(col.begin() + j, col.end());
+        auto& vj = v_[j];
+        vj.assign(col + j, col + n);
+        long double* v = vj.data();
         v[0] = ajj - alpha;
+        // vᵀv = ‖a‖² − 2·alpha·ajj + alpha² over rows j..N−1, computed directly for accuracy.
         long double vv = 0;
-        for (const long double e : v)
-            vv += e * e;
+        for (std::size_t i = 0; i < n - j; ++i)
+            vv += v[i] * v[i];
         const long double beta = 2 / vv;
-        beta_[static_cast<std::size_t>(j)] = beta;
-        r_[static_cast<std::size_t>(j)][static_cast<std::size_t>(j)] = alpha;
-        for (int k = j + 1; k < p_; ++k) {
-            auto& ck = a[static_cast<std::size_t>(k)];
-            long double s = 0;
-            for (int i = j; i < n_; ++i)
-                s += v[static_cast<std::size_t>(i - j)] * ck[static_cast<std::size_t>(i)];
-            s *= beta;
-            for (int i = j; i < n_; ++i)
-                ck[static_cast<std::size_t>(i)] -= s * v[static_cast<std::size_t>(i - j)];
-            r_[static_cast<std::size_t>(j)][static_cast<std::size_t>(k)] =
-                ck[static_cast<std::size_t>(j)];
+        beta_[j] = beta;
+        r_[j][j] = alpha;
+        for (std::size_t k = j + 1; k < p; ++k) {
+            long double* ck = a[k].data() + j;
+            long double dot = 0;
+            for (std::size_t i = 0; i < n - j; ++i)
+                dot += v[i] * ck[i];
+            dot *= beta;
+            for (std::size_t i = 0; i < n - j; ++i)
+                ck[i] -= dot * v[i];
+            r_[j][k] = ck[0];
         }
     }
     return true;
 }
 
 std::vector<long double> QrFactorization::Solve(std::vector<long double> b) const {
-    for (int j = 0; j < p_; ++j) {
-        const auto& v = v_[static_cast<std::size_t>(j)];
-        long double s = 0;
-        for (int i = j; i < n_; ++i)
-            s += v[static_cast<std::size_t>(i - j)] * b[static_cast<std::size_t>(i)];
-        s *= beta_[static_cast<std::size_t>(j)];
-        for (int i = j; i < n_; ++i)
-            b[static_cast<std::size_t>(i)] -= s * v[static_cast<std::size_t>(i - j)];
+    const auto n = static_cast<std::size_t>(n_), p = static_cast<std::size_t>(p_);
+    for (std::size_t j = 0; j < p; ++j) {
+        const long double* v = v_[j].data();
+        long double* bj = b.data() + j;
+        long double dot = 0;
+        for (std::size_t i = 0; i < n - j; ++i)
+            dot += v[i] * bj[i];
+        dot *= beta_[j];
+        for (std::size_t i = 0; i < n - j; ++i)
+            bj[i] -= dot * v[i];
     }
-    std::vector<long double> x(static_cast<std::size_t>(p_));
-    for (int j = p_ - 1; j >= 0; --j) {
-        long double s = b[static_cast<std::size_t>(j)];
-        for (int k = j + 1; k < p_; ++k)
-            s -= r_[static_cast<std::size_t>(j)][static_cast<std::size_t>(k)] *
-                 x[static_cast<std::size_t>(k)];
-        x[static_cast<std::size_t>(j)] =
-            s / r_[static_cast<std::size_t>(j)][static_cast<std::size_t>(j)];
+    std::vector<long double> x(p);
+    for (std::size_t j = p; j-- > 0;) {
+        long double sum = b[j];
+        for (std::size_t k = j + 1; k < p; ++k)
+            sum -= r_[j][k] * x[k];
+        x[j] = sum / r_[j][j];
     }
     return x;
 }

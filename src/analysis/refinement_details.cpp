@@ -148,6 +148,13 @@ RefinementDetails ComputeRefinementDetails(const CalculationState& state,
     // Regression diagnostics (Cook and Weisberg, Residuals and Influence in Regression, 1982):
     // leverage hᵢ = aᵢᵀ(AᵀA)⁻¹aᵢ, studentised residual tᵢ = rᵢ / (s·√(1 − hᵢ)), Cook's
     // distance Dᵢ = tᵢ²·hᵢ / (P·(1 − hᵢ)).
+    const auto p = static_cast<std::size_t>(o.p);
+    std::array<std::array<long double, kMaxCoefficients>, kMaxCoefficients> m{};
+    for (std::size_t j = 0; j < p && factored; ++j) {
+        for (std::size_t c = 0; c < p; ++c)
+            m[j][c] = inverse[j][c];
+    }
+    out.observations.reserve(static_cast<std::size_t>(o.n));
     for (int i = 0; i < o.n; ++i) {
         const auto at = static_cast<std::size_t>(i);
         ObservationDetails d;
@@ -163,13 +170,16 @@ RefinementDetails ComputeRefinementDetails(const CalculationState& state,
         d.twoThetaCalc = TwoThetaOfSine(options.wavelength * std::sqrt(qCalc[at]) / 2);
         d.absent = !AllowedByCentring(options.lattice, o.h[at], o.k[at], o.l[at]);
         if (factored) {
+            // hᵢ = aᵢᵀ·M·aᵢ over the symmetric M: the diagonal once, each pair twice.
+            std::array<long double, kMaxCoefficients> ai{};
+            for (std::size_t j = 0; j < p; ++j)
+                ai[j] = o.a[j][at];
             long double h = 0;
-            for (int j = 0; j < o.p; ++j) {
-                for (int c = 0; c < o.p; ++c) {
-                    h += o.a[static_cast<std::size_t>(j)][at] *
-                         inverse[static_cast<std::size_t>(j)][static_cast<std::size_t>(c)] *
-                         o.a[static_cast<std::size_t>(c)][at];
-                }
+            for (std::size_t j = 0; j < p; ++j) {
+                long double row = m[j][j] * ai[j] / 2;
+                for (std::size_t c = j + 1; c < p; ++c)
+                    row += m[j][c] * ai[c];
+                h += 2 * ai[j] * row;
             }
             d.leverage = h;
             // Without spread (N = P, or a perfect fit) or with all the weight on one

@@ -26,11 +26,12 @@ struct Problem {
     int Unknowns() const { return o.p + (zero ? 1 : 0); }
 };
 
-// S at the parameters (x1..xP, then Z when refined); infinity where some aᵢᵀx has no 2θ.
-// `failed` receives the first such observation.
+// S at the parameters (x1..xP, then Z when refined), with the residuals 2θobs − 2θcalc;
+// infinity where some aᵢᵀx has no 2θ, `failed` then the first such observation.
 long double SumOfSquares(const Problem& pr, const std::vector<long double>& params,
-                         int* failed = nullptr) {
+                         std::vector<long double>& residual, int* failed = nullptr) {
     const long double z = pr.zero ? params[static_cast<std::size_t>(pr.o.p)] : 0;
+    residual.resize(static_cast<std::size_t>(pr.o.n));
     long double sum = 0;
     for (int i = 0; i < pr.o.n; ++i) {
         const long double q = DesignDot(pr.o, i, params.data());
@@ -40,30 +41,27 @@ long double SumOfSquares(const Problem& pr, const std::vector<long double>& para
             return std::numeric_limits<long double>::infinity();
         }
         const long double e = pr.observed[static_cast<std::size_t>(i)] - (*calc + z);
+        residual[static_cast<std::size_t>(i)] = e;
         sum += e * e;
     }
     return sum;
 }
 
-// The Jacobian of 2θcalc (columns x1..xP, then Z) and the residuals 2θobs − 2θcalc:
+// The Jacobian of 2θcalc, columns x1..xP, then Z:
 // d(2θ)/dq = (180/π)·λ / (2·√q·√(1 − λ²q/4)).
 void Linearise(const Problem& pr, const std::vector<long double>& params,
-               std::vector<std::vector<long double>>& jacobian,
-               std::vector<long double>& residual) {
+               std::vector<std::vector<long double>>& jacobian) {
     const auto n = static_cast<std::size_t>(pr.o.n);
     jacobian.assign(static_cast<std::size_t>(pr.Unknowns()), std::vector<long double>(n));
-    residual.assign(n, 0);
-    const long double z = pr.zero ? params[static_cast<std::size_t>(pr.o.p)] : 0;
     for (std::size_t i = 0; i < n; ++i) {
         const long double q = DesignDot(pr.o, static_cast<int>(i), params.data());
-        const long double u = pr.lambda * std::sqrt(q) / 2;
-        const long double slope = kDegrees * pr.lambda / (2 * std::sqrt(q) * std::sqrt(1 - u * u));
+        const long double u2 = pr.lambda * pr.lambda * q / 4;
+        const long double slope = kDegrees * pr.lambda / (2 * std::sqrt(q * (1 - u2)));
         for (int j = 0; j < pr.o.p; ++j) {
             jacobian[static_cast<std::size_t>(j)][i] =
                 slope * pr.o.a[static_cast<std::size_t>(j)][i];
         }
         if (pr.zero) jacobian[static_cast<std::size_t>(pr.o.p)][i] = 1;
-        residual[i] = pr.observed[i] - (2 * std::asin(u) * kDegrees + z);
     }
 }
 
@@ -99,18 +97,18 @@ std::optional<DetailsMessage> FitTwoTheta(const Observations& o, const long doub
     std::vector<long double> params(x, x + o.p);
     if (pr.zero) params.push_back(0);
     int failed = 0;
-    long double s = SumOfSquares(pr, params, &failed);
+    std::vector<long double> residual, trialResidual;
+    long double s = SumOfSquares(pr, params, residual, &failed);
     if (!std::isfinite(s))
         return Message(DetailsMessage::Kind::NoTwoThetaForCalculated, pr, failed);
 
     std::vector<std::vector<long double>> jacobian;
-    std::vector<long double> residual;
     QrFactorization qr;
     bool converged = false;
     int iteration = 0;
     while (!converged && iteration < kMaxIterations) {
         ++iteration;
-        Linearise(pr, params, jacobian, residual);
+        Linearise(pr, params, jacobian);
         if (!qr.Factor(jacobian)) return Message(DetailsMessage::Kind::TwoThetaSingular, pr);
         const std::vector<long double> step = qr.Solve(residual);
         // Halve the step while S would grow; no step that keeps S is the minimum reached.
@@ -121,7 +119,7 @@ std::optional<DetailsMessage> FitTwoTheta(const Observations& o, const long doub
         for (int halving = 0; halving <= kMaxHalvings && !accepted; ++halving) {
             for (std::size_t j = 0; j < params.size(); ++j)
                 trial[j] = params[j] + scale * step[j];
-            sTrial = SumOfSquares(pr, trial);
+            sTrial = SumOfSquares(pr, trial, trialResidual);
             accepted = sTrial <= s;
             scale /= 2;
         }
@@ -132,6 +130,7 @@ std::optional<DetailsMessage> FitTwoTheta(const Observations& o, const long doub
         converged = s - sTrial <= kRelativeDecrease * s;
         params = trial;
         s = sTrial;
+        residual.swap(trialResidual);
     }
     if (!converged) {
         DetailsMessage m = Message(DetailsMessage::Kind::TwoThetaNotConverged, pr);
@@ -140,7 +139,7 @@ std::optional<DetailsMessage> FitTwoTheta(const Observations& o, const long doub
     }
 
     // C = s²·(JᵀJ)⁻¹ at the minimum, s² = S / (N − P − z).
-    Linearise(pr, params, jacobian, residual);
+    Linearise(pr, params, jacobian);
     if (!qr.Factor(jacobian)) return Message(DetailsMessage::Kind::TwoThetaSingular, pr);
     SquareMatrix c = qr.InverseNormalMatrix();
     const long double s2 = s / (o.n - unknowns);
