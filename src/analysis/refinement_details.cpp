@@ -1,5 +1,6 @@
 #include "refinement_details.h"
 
+#include <cfenv>
 #include <cmath>
 #include <numbers>
 
@@ -22,6 +23,18 @@ std::optional<long double> TwoThetaOfSine(long double s) {
 }
 
 namespace {
+
+// Restores the floating-point exception flags on leaving a scope.
+class FloatFlagsKeeper {
+  public:
+    FloatFlagsKeeper() { std::fegetexceptflag(&saved_, FE_ALL_EXCEPT); }
+    ~FloatFlagsKeeper() { std::fesetexceptflag(&saved_, FE_ALL_EXCEPT); }
+    FloatFlagsKeeper(const FloatFlagsKeeper&) = delete;
+    FloatFlagsKeeper& operator=(const FloatFlagsKeeper&) = delete;
+
+  private:
+    std::fexcept_t saved_;
+};
 
 // su = √(∇ₓfᵀ·Cx·∇ₓf) with ∇ₓf = Tᵀ·∇g f.
 Su Propagate(const MetricMap& t, int p, const std::array<long double, 6>& gradient,
@@ -110,6 +123,9 @@ bool CellsWithSu(int code, const long double* x, int p, const SquareMatrix& cx,
 RefinementDetails ComputeRefinementDetails(const CalculationState& state,
                                            const DetailsOptions& options) {
     using namespace details;
+    // Every step here guards its own domain (a NaN becomes a missing value): the processor's
+    // fault flags are left as they were, for the engine's checks that follow.
+    const FloatFlagsKeeper flags;
     RefinementDetails out;
     const Observations o = IncludedObservations(state);
     out.system = o.code;
@@ -143,6 +159,7 @@ RefinementDetails ComputeRefinementDetails(const CalculationState& state,
     if (!CellsWithSu(o.code, x, o.p, out.covariance, out.reciprocal, out.direct)) {
         out.reciprocal = {};
         out.direct = {};
+        out.cellRefusal = DetailsMessage{DetailsMessage::Kind::NoCell};
     }
 
     // Regression diagnostics (Cook and Weisberg, Residuals and Influence in Regression, 1982):

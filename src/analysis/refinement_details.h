@@ -100,7 +100,8 @@ struct RefinementDetails {
     long double residual = 0;  // R = Σ (Qobs − Qcalc)² with Qcalc = aᵢᵀx
     // Covariance of the coefficients of the Q fit, P × P; empty when N = P.
     std::vector<std::vector<long double>> covariance;
-    CellWithSu reciprocal, direct;  // of the Q fit
+    CellWithSu reciprocal, direct;  // of the Q fit; zeros when the metric is no cell
+    std::optional<DetailsMessage> cellRefusal;  // the fitted metric is not positive definite
     std::vector<ObservationDetails> observations;
     FiguresOfMerit merit;
     std::optional<TwoThetaFit> twoTheta;  // when asked for and made

@@ -279,8 +279,9 @@ RefinedFile RefineFile(const std::string& file, const RefineOptions& o) {
                          o.format == Format::Summary;
     if (details) {
         refined.details = ComputeRefinementDetails(state, o.details.options);
-        if (refined.details->twoThetaRefusal) {
-            return fail(1, refined.details->twoThetaRefusal->Text(o.lang));
+        for (const auto& refusal :
+             {refined.details->cellRefusal, refined.details->twoThetaRefusal}) {
+            if (refusal) return fail(1, refusal->Text(o.lang));
         }
     }
     return refined;

@@ -121,10 +121,16 @@ std::string Array(const std::vector<long double>& v) {
 
 std::string DetailsJson(const RefinementDetails& d, Lang lang) {
     std::string out = "{\n";
-    out += "    \"covariance\": [";
-    for (std::size_t r = 0; r < d.covariance.size(); ++r)
-        out += (r > 0 ? ", " : "") + Array(d.covariance[r]);
-    out += "],\n";
+    // None without a degree of freedom (N = P).
+    out += "    \"covariance\": ";
+    if (d.covariance.empty()) {
+        out += "null,\n";
+    } else {
+        out += "[";
+        for (std::size_t r = 0; r < d.covariance.size(); ++r)
+            out += (r > 0 ? ", " : "") + Array(d.covariance[r]);
+        out += "],\n";
+    }
     out += "    \"reciprocal_su\": " + Sus(d.reciprocal) + ",\n";
     out += "    \"direct_su\": " + Sus(d.direct) + ",\n";
     out += "    \"direct_text\": " + SuTexts(d.direct) + ",\n";

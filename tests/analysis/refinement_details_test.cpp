@@ -20,6 +20,7 @@ namespace dorvalix {
 namespace {
 
 constexpr long double kRadians = 3.14159265358979323846264338327950288L / 180;
+volatile long double fault_sink;
 
 std::unique_ptr<CalculationState> RunOn(const std::function<void(CalculationState&)>& fill) {
     auto state = std::make_unique<CalculationState>();
@@ -392,6 +393,48 @@ TEST(WithoutSpread, NEqualsPHasNoSu) {
     EXPECT_EQ(*d.merit.m.nCalc, 1);
     EXPECT_FALSE(d.merit.f.value);
     EXPECT_EQ(*d.merit.f.meanAbsD2Theta, 0);
+}
+
+// Coefficients that describe no cell (cos α* = −2.4) come with a refusal, not with numbers; the
+// processor's fault flags are as they were before.
+TEST(WithoutSpread, NoCellIsRefused) {
+    auto state = std::make_unique<CalculationState>();
+    test::FillRows(state->table, {{"5", "1", "0", "0"},
+                                  {"4", "0", "1", "0"},
+                                  {"3", "0", "0", "1"},
+                                  {"2", "0", "1", "1"},
+                                  {"2", "1", "0", "1"},
+                                  {"2", "1", "1", "0"},
+                                  {"1", "1", "1", "1"}});
+    state->table.filled = state->table.included = 7;
+    state->crystalSystem = kTriclinic;
+    state->table.parsed.count = 7;
+    const int hkl[7][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, 1, 1},
+                           {1, 0, 1}, {1, 1, 0}, {1, 1, 1}};
+    for (std::size_t i = 1; i <= 7; ++i) {
+        state->table.parsed.h[i] = hkl[i - 1][0];
+        state->table.parsed.k[i] = hkl[i - 1][1];
+        state->table.parsed.l[i] = hkl[i - 1][2];
+        state->table.parsed.d[i] = ParseReal(state->table.Cell(0, static_cast<int>(i)));
+    }
+    state->result.n = 7;
+    state->result.p = 6;
+    state->result.x = {0, 0.04L, 0.0625L, 0.1111L, -0.2L, 0, 0};  // Q(011) < 0
+    for (const bool raisedBefore : {false, true}) {
+        ClearFloatFaults();
+        if (raisedBefore) {
+            volatile long double zero = 0;
+            fault_sink = 1 / zero;
+        }
+        const RefinementDetails d = ComputeRefinementDetails(*state, {});
+        EXPECT_EQ(FloatFaultRaised(), raisedBefore);
+        ASSERT_TRUE(d.cellRefusal);
+        EXPECT_EQ(d.cellRefusal->Text(Lang::English), "The fitted metric describes no cell");
+        EXPECT_EQ(d.direct.value[0], 0);
+        EXPECT_FALSE(d.direct.su[0]);
+        EXPECT_EQ(d.merit.m.note->kind, DetailsMessage::Kind::NoCell);
+    }
+    ClearFloatFaults();
 }
 
 // A perfect fit has s.u. 0 (written to five decimals) and nothing to studentise by.
