@@ -1,10 +1,12 @@
 // dorvalix-cli refine: read observations, run Execute, print the results report or JSON;
 // with --details and the formats cif, csv and summary also the refinement details.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "calculation.h"
