@@ -7,13 +7,12 @@
 #include <string>
 #include <string_view>
 
+#include "numtext.h"
+
 namespace dorvalix::cli {
 
 inline std::string JsonNumber(long double v) {
-    if (!std::isfinite(v)) return "null";
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.17Lg", v);
-    return buf;
+    return std::isfinite(v) ? FormatG17(v) : "null";
 }
 
 inline std::string JsonNumber(const std::optional<long double>& v) {

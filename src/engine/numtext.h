@@ -90,4 +90,12 @@ int LeadingDecimalDigits(long double v, int count, long long& digits);
 // rounded value is not zero.
 std::string FormatAtDecimalPlace(long double v, int decimals);
 
+// --- Full precision ----------------------------------------------------------------
+
+// The text printf's "%.17Lg" writes for v in the C locale (17 significant digits, rounded
+// to nearest with ties to even on the exact value, trailing zeros dropped, exponent form
+// below 10^-4 and from 10^17 up), made without printf for the usual magnitudes: the
+// machine-readable outputs write thousands of numbers.
+std::string FormatG17(long double v);
+
 }  // namespace dorvalix

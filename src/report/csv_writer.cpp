@@ -1,6 +1,5 @@
 #include "csv_writer.h"
 
-#include <charconv>
 #include <cmath>
 
 #include "numtext.h"
@@ -19,9 +18,7 @@ std::string CsvField(std::string_view text) {
 
 std::string CsvNumber(const std::optional<long double>& v) {
     if (!v || !std::isfinite(*v)) return {};
-    char buf[64];
-    const auto result = std::to_chars(buf, buf + sizeof buf, *v, std::chars_format::general, 17);
-    return std::string(buf, result.ptr);
+    return FormatG17(*v);
 }
 
 std::string CsvRecord(const std::vector<std::string>& fields) {
