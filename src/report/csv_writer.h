@@ -15,7 +15,7 @@ namespace dorvalix {
 // A field quoted when it holds a comma, a quote, CR or LF (quotes doubled).
 std::string CsvField(std::string_view text);
 
-// A number with 17 significant digits and no locale ("0.011358490000000001"); empty for
+// A number with 17 significant digits and no locale ("0.33333333333333333"); empty for
 // an empty optional or a value that is not finite.
 std::string CsvNumber(const std::optional<long double>& v);
 
