@@ -1,17 +1,26 @@
-// dorvalix-cli refine: read observations, run Execute, print the results report or JSON.
+// dorvalix-cli refine: read observations, run Execute, print the results report or JSON;
+// with --details and the formats cif, csv and summary also the refinement details.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "calculation.h"
+#include "cif_writer.h"
 #include "commands.h"
 #include "crystal_system.h"
+#include "csv_writer.h"
+#include "details_report.h"
 #include "errors.h"
+#include "hkl_table.h"
+#include "json_text.h"
 #include "numtext.h"
 #include "observation_file.h"
+#include "refine_details.h"
 #include "refine_input.h"
 #include "results_report.h"
 
@@ -19,13 +28,16 @@ namespace dorvalix::cli {
 
 namespace {
 
+enum class Format { Report, Json, Cif, Csv, Summary };
+
 struct RefineOptions {
-    std::string file;
+    std::vector<std::string> files;  // several only with the summary
     std::optional<int> system;
     std::vector<int> exclude;
     std::optional<ColumnOrder> order;
     Lang lang = Lang::English;
-    bool json = false;
+    Format format = Format::Report;
+    DetailsRequest details;
 };
 
 // A plain decimal number without sign, within 0..limit.
@@ -54,12 +66,16 @@ std::string ParseOptions(const std::vector<std::string>& args, RefineOptions& o)
         } else if (arg.size() > 1 && arg[0] == '-') {
             return "unknown option " + arg;
         } else {
-            if (!o.file.empty()) return "more than one FILE: " + o.file + ", " + arg;
-            o.file = arg;
+            o.files.push_back(arg);
+            continue;
+        }
+        if (IsDetailsFlag(arg)) {
+            if (inlineValue) return arg + " takes no value";
+            ParseDetailsFlag(arg, o.details);
             continue;
         }
         const bool known = arg == "--system" || arg == "--exclude" || arg == "--order" ||
-                           arg == "--lang" || arg == "--format";
+                           arg == "--lang" || arg == "--format" || IsDetailsOption(arg);
         if (!known) return "unknown option " + arg;
         std::string value;
         if (inlineValue) {
@@ -98,43 +114,30 @@ std::string ParseOptions(const std::vector<std::string>& args, RefineOptions& o)
         } else if (arg == "--lang") {
             if (value != "e" && value != "j") return "--lang " + value + ": give e or j";
             o.lang = LangFromCode(value);
+        } else if (IsDetailsOption(arg)) {
+            if (std::string problem = ParseDetailsOption(arg, value, o.details); !problem.empty())
+                return problem;
         } else {
-            if (value != "report" && value != "json") {
-                return "--format " + value + ": give report or json";
+            constexpr std::pair<const char*, Format> kFormats[] = {
+                {"report", Format::Report}, {"json", Format::Json},       {"cif", Format::Cif},
+                {"csv", Format::Csv},       {"summary", Format::Summary},
+            };
+            const auto* f = std::find_if(std::begin(kFormats), std::end(kFormats),
+                                         [&](const auto& k) { return value == k.first; });
+            if (f == std::end(kFormats)) {
+                return "--format " + value + ": give report, json, cif, csv or summary";
             }
-            o.json = value == "json";
+            o.format = f->second;
         }
     }
-    if (o.file.empty()) return "no FILE given";
-    return {};
+    if (o.files.empty()) return "no FILE given";
+    if (o.files.size() > 1 && o.format != Format::Summary) {
+        return "more than one FILE: " + o.files[0] + ", " + o.files[1];
+    }
+    return CheckDetailsRequest(o.details);
 }
 
 // --- JSON ----------------------------------------------------------------------------
-
-std::string JsonNumber(long double v) {
-    if (!std::isfinite(v)) return "null";
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.17Lg", v);
-    return buf;
-}
-
-std::string JsonString(std::string_view s) {
-    std::string out = "\"";
-    for (const char ch : s) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += ch;
-        } else if (c < 0x20) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\u%04x", c);
-            out += buf;
-        } else {
-            out += ch;
-        }
-    }
-    return out + "\"";
-}
 
 std::string JsonIndex(const std::string& cell) {
     std::int32_t v;
@@ -167,7 +170,8 @@ std::string JsonGrid(const ResultsPanel::Grid& grid) {
     return out + "]";
 }
 
-std::string RefinementJson(const CalculationState& state) {
+// The refinement's JSON; `details` is the "details" object, when asked for.
+std::string RefinementJson(const CalculationState& state, const std::string* details) {
     const RefinementResult& res = state.result;
     const ObservationTable& table = state.table;
     std::string out = "{\n";
@@ -213,7 +217,9 @@ std::string RefinementJson(const CalculationState& state) {
     out += "    \"reciprocal\": " + JsonGrid(state.panel.reciprocal) + ",\n";
     out += "    \"direct\": " + JsonGrid(state.panel.direct) + ",\n";
     out += "    \"residual\": " + JsonString(state.panel.residual) + "\n";
-    out += "  }\n}\n";
+    out += "  }";
+    if (details != nullptr) out += ",\n  \"details\": " + *details;
+    out += "\n}\n";
     return out;
 }
 
@@ -222,37 +228,44 @@ int Usage(std::ostream& err, const std::string& problem) {
     return 2;
 }
 
-}  // namespace
+// One file read, refined as Execute does, and its details when the format or the options
+// ask for them.
+struct RefinedFile {
+    int status = 0;       // 0; 1 refused or failed; 2 wrong usage
+    std::string message;  // status 1: the message; status 2: the usage problem
+    std::unique_ptr<CalculationState> state;
+    RefineInput input;
+    std::optional<RefinementDetails> details;
+};
 
-int RunRefineCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    RefineOptions o;
-    if (const std::string problem = ParseOptions(args, o); !problem.empty()) {
-        return Usage(err, problem);
-    }
+RefinedFile RefineFile(const std::string& file, const RefineOptions& o) {
+    RefinedFile refined;
+    auto fail = [&](int status, std::string message) {
+        refined.status = status;
+        refined.message = std::move(message);
+        return std::move(refined);
+    };
     // The state is large (fixed arrays for 300 rows): keep it off the stack.
-    const auto owned = std::make_unique<CalculationState>();
-    CalculationState& state = *owned;
+    refined.state = std::make_unique<CalculationState>();
+    CalculationState& state = *refined.state;
     SetPanelRowLabels(state.panel, o.lang);
     ClearResultsPanel(state.panel);
-    RefineInput input;
     try {
-        input = LoadRefineInput(state, o.file, o.lang, o.order);
+        refined.input = LoadRefineInput(state, file, o.lang, o.order);
     } catch (const ColumnOrderNeeded&) {
-        return Usage(err, o.file +
-                              ": the spreadsheet block starts with an integer; give --order "
-                              "hkld (h, k, l, d) or --order dhkl (d, h, k, l)");
+        return fail(2, file +
+                           ": the spreadsheet block starts with an integer; give --order "
+                           "hkld (h, k, l, d) or --order dhkl (d, h, k, l)");
     } catch (const DorvalixError& e) {
-        err << "dorvalix-cli: " << e.what() << ".\n";
-        return 1;
+        return fail(1, std::string(e.what()) + ".");
     }
     if (o.system) state.crystalSystem = *o.system;
     if (!o.exclude.empty()) {
         const std::vector<int> rows = ObservationRows(state.table);
         for (const int n : o.exclude) {
             if (n > static_cast<int>(rows.size())) {
-                return Usage(err, "--exclude " + IntText(n) + ": " + o.file + " holds " +
-                                      IntText(static_cast<long long>(rows.size())) +
-                                      " observations");
+                return fail(2, "--exclude " + IntText(n) + ": " + file + " holds " +
+                                   IntText(static_cast<long long>(rows.size())) + " observations");
             }
             state.table.Cell(4, rows[static_cast<std::size_t>(n - 1)]) =
                 std::string(kExclusionMarker);
@@ -262,29 +275,114 @@ int RunRefineCommand(const std::vector<std::string>& args, std::ostream& out, st
     // The same run as the window's Execute.
     const RunReport run = RunCalculation(state, o.lang);
     if (!run.completed) {
-        if (run.faultText) {
-            err << "dorvalix-cli: " << *run.faultText << ".\n";
-        } else {
-            err << "dorvalix-cli: " << run.messageText << "\n";
+        return fail(1, run.faultText ? *run.faultText + "." : run.messageText);
+    }
+    const bool details = o.details.details || o.format == Format::Cif || o.format == Format::Csv ||
+                         o.format == Format::Summary;
+    if (details) {
+        refined.details = ComputeRefinementDetails(state, o.details.options);
+        for (const auto& refusal :
+             {refined.details->cellRefusal, refined.details->twoThetaRefusal}) {
+            if (refusal) return fail(1, refusal->Text(o.lang));
         }
+    }
+    return refined;
+}
+
+// One CSV row per file, the files refined on every core, the rows in the order given.
+int RunSummary(const RefineOptions& o, std::ostream& out, std::ostream& err) {
+    const bool zero = o.details.options.zeroShift;
+    std::vector<std::string> rows(o.files.size());
+    std::vector<char> failed(o.files.size());
+    ForEachInParallel(o.files.size(), [&](std::size_t i) {
+        const std::string& file = o.files[i];
+        try {
+            const RefinedFile refined = RefineFile(file, o);
+            failed[i] = refined.status != 0;
+            rows[i] = failed[i] ? SummaryErrorRow(file, refined.message, zero)
+                                : SummaryRow(file, *refined.state, *refined.details, zero);
+        } catch (const std::exception& e) {
+            failed[i] = true;
+            rows[i] = SummaryErrorRow(file, e.what(), zero);
+        }
+    });
+    out << SummaryHeader(zero);
+    for (const std::string& row : rows)
+        out << row;
+    out.flush();
+    if (!out) {
+        err << "dorvalix-cli refine: the results could not be written\n";
         return 1;
     }
+    return std::find(failed.begin(), failed.end(), 1) != failed.end() ? 1 : 0;
+}
 
-    if (o.json) {
-        out << RefinementJson(state);
-    } else {
-        ResultsReportInput report;
-        report.lang = o.lang;
-        report.sampleName = input.sampleName;
-        report.fileLabel = FileNameOf(o.file);
-        report.systemLabel = CrystalSystemName(state.crystalSystem, o.lang);
-        report.panel = &state.panel;
-        report.table = &state.table;
-        report.result = &state.result;
-        report.time = CurrentLocalDateTime();
-        for (const std::string& line : BuildResultsReport(report))
-            out << line << '\n';
+}  // namespace
+
+int RunRefineCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    RefineOptions o;
+    if (const std::string problem = ParseOptions(args, o); !problem.empty()) {
+        return Usage(err, problem);
     }
+    if (o.details.wavelengthGiven) {
+        if (const HklRefusal refusal = CheckWavelength(o.details.options.wavelength)) {
+            err << "dorvalix-cli: " << refusal->In(o.lang) << "\n";
+            return 1;
+        }
+    }
+    if (o.format == Format::Summary) return RunSummary(o, out, err);
+
+    const std::string& file = o.files.front();
+    const RefinedFile refined = RefineFile(file, o);
+    if (refined.status == 2) return Usage(err, refined.message);
+    if (refined.status != 0) {
+        err << "dorvalix-cli: " << refined.message << "\n";
+        return 1;
+    }
+    const CalculationState& state = *refined.state;
+    const RefinementDetails* details = refined.details ? &*refined.details : nullptr;
+
+    std::string text;
+    switch (o.format) {
+        case Format::Json: {
+            const std::string detailsJson = details ? DetailsJson(*details, o.lang) : "";
+            text = RefinementJson(state, details ? &detailsJson : nullptr);
+            break;
+        }
+        case Format::Cif: {
+            CifInput cif;
+            cif.sampleName = refined.input.sampleName;
+            cif.fileName = FileNameOf(file);
+            cif.table = &state.table;
+            cif.details = details;
+            cif.wavelengthApplies = o.details.wavelengthGiven || details->twoTheta.has_value();
+            text = BuildCif(cif);
+            break;
+        }
+        case Format::Csv:
+            text = BuildObservationCsv(state.table, *details);
+            break;
+        default: {
+            ResultsReportInput report;
+            report.lang = o.lang;
+            report.sampleName = refined.input.sampleName;
+            report.fileLabel = FileNameOf(file);
+            report.systemLabel = CrystalSystemName(state.crystalSystem, o.lang);
+            report.panel = &state.panel;
+            report.table = &state.table;
+            report.result = &state.result;
+            report.time = CurrentLocalDateTime();
+            std::vector<std::string> lines = BuildResultsReport(report);
+            if (details) {
+                const std::vector<std::string> more = BuildDetailsReport(*details, o.lang);
+                lines.insert(lines.end(), more.begin(), more.end());
+            }
+            for (const std::string& line : lines)
+                text += line + '\n';
+            break;
+        }
+    }
+    out << text;
     out.flush();
     if (!out) {
         err << "dorvalix-cli refine: the results could not be written\n";

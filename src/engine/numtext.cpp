@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -656,6 +657,122 @@ std::string FormatGeneral(long double v) {
     while (!d.digits.empty() && d.digits.back() == '0')
         d.digits.pop_back();
     return GeneralFromDecimal(d, v < 0);
+}
+
+// ---------------------------------------------------------------------------------------
+// Rounding at a chosen decimal place, on the exact decimal value.
+
+int LeadingDecimalDigits(long double v, int count, long long& digits) {
+    const Decimal d = ExactDecimal(std::fabs(v));
+    count = std::clamp(count, 1, 18);
+    digits = 0;
+    for (int i = 0; i < count; ++i) {
+        const std::size_t at = static_cast<std::size_t>(i);
+        digits = digits * 10 + (at < d.digits.size() ? d.digits[at] - '0' : 0);
+    }
+    return d.pointPos - 1;
+}
+
+std::string FormatAtDecimalPlace(long double v, int decimals) {
+    if (!std::isfinite(v)) return NonFiniteText(v);
+    Decimal d = ExactDecimal(std::fabs(v));
+    RoundDecimal(d, decimals);
+    return FixedFromDecimal(d, std::max(decimals, 0), std::signbit(v));
+}
+
+// ---------------------------------------------------------------------------------------
+// Full precision
+
+namespace {
+
+std::string PrintfG17(long double v) {
+    char buf[64];
+    const locale_t previous = uselocale(CLocale());
+    std::snprintf(buf, sizeof buf, "%.17Lg", v);
+    uselocale(previous);
+    return buf;
+}
+
+// The 17 significant digits of a > 0 as q in [10^16, 10^17) with a ≈ q × 10^(exp10 − 16),
+// rounded to nearest, ties to even; false when a × 10^(16 − exp10) is not exact in 128 bits
+// (below about 10^-11 and from 10^17 up).
+bool Digits17(long double a, std::uint64_t& q, int& exp10) {
+    std::uint64_t m;
+    int e2;
+    Decompose(a, m, e2);
+    exp10 = static_cast<int>(std::floor(std::log10(a)));
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const int k = 16 - exp10;
+        if (k < 0 || k > kMaxExactPow10) return false;
+        const u128 p = static_cast<u128>(m) * kPow5[k];  // < 2^127
+        const int s = e2 + k;
+        u128 whole, rest = 0, half = 0;
+        if (s >= 0) {
+            if (s >= 64 || p >= (static_cast<u128>(1) << (127 - s))) return false;
+            whole = p << s;
+        } else {
+            if (-s >= 127) return false;
+            whole = p >> -s;
+            rest = p & ((static_cast<u128>(1) << -s) - 1);
+            half = static_cast<u128>(1) << (-s - 1);
+        }
+        if (whole >= kPow10U[17]) {
+            ++exp10;
+            continue;
+        }
+        if (whole < kPow10U[16]) {
+            --exp10;
+            continue;
+        }
+        q = static_cast<std::uint64_t>(whole);
+        if (rest > half || (rest == half && half != 0 && (q & 1) != 0)) ++q;
+        if (q == kPow10U[17]) {
+            q = kPow10U[16];
+            ++exp10;
+        }
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string FormatG17(long double v) {
+    std::uint64_t q;
+    int exp10;
+    if (!std::isfinite(v) || v == 0 || !Digits17(std::fabs(v), q, exp10)) return PrintfG17(v);
+    char digits[18];
+    for (int i = 16; i >= 0; --i) {
+        digits[i] = static_cast<char>('0' + q % 10);
+        q /= 10;
+    }
+    int len = 17;
+    while (len > 1 && digits[len - 1] == '0')
+        --len;
+    std::string out = std::signbit(v) ? "-" : "";
+    if (exp10 < -4 || exp10 >= 17) {
+        out += digits[0];
+        if (len > 1) {
+            out += '.';
+            out.append(digits + 1, static_cast<std::size_t>(len - 1));
+        }
+        out += exp10 < 0 ? "e-" : "e+";
+        const int e = std::abs(exp10);
+        if (e < 10) out += '0';
+        out += std::to_string(e);
+    } else if (exp10 >= 0) {
+        for (int i = 0; i <= exp10; ++i)
+            out += i < len ? digits[i] : '0';
+        if (len > exp10 + 1) {
+            out += '.';
+            out.append(digits + exp10 + 1, static_cast<std::size_t>(len - exp10 - 1));
+        }
+    } else {
+        out += "0.";
+        out.append(static_cast<std::size_t>(-exp10 - 1), '0');
+        out.append(digits, static_cast<std::size_t>(len));
+    }
+    return out;
 }
 
 }  // namespace dorvalix

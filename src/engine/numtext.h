@@ -77,4 +77,25 @@ std::string FormatGeneralExact(long double v);
 // Integer to decimal text.
 std::string IntText(long long v);
 
+// --- Rounding at a chosen decimal place ----------------------------------------------
+
+// The exponent E of the leading significant digit of |v| in its exact decimal value
+// (10^E <= |v| < 10^(E+1)), with its first `count` significant digits (1..18), truncated,
+// in `digits`. v must be finite and not zero.
+int LeadingDecimalDigits(long double v, int count, long long& digits);
+
+// v rounded half away from zero to a multiple of 10^-decimals; `decimals` may be negative
+// (rounding to tens, hundreds ...) or beyond 18. Written with max(decimals, 0) decimals, at
+// least one digit before the point, never in exponent form, and a minus sign only when the
+// rounded value is not zero.
+std::string FormatAtDecimalPlace(long double v, int decimals);
+
+// --- Full precision ----------------------------------------------------------------
+
+// The text printf's "%.17Lg" writes for v in the C locale (17 significant digits, rounded
+// to nearest with ties to even on the exact value, trailing zeros dropped, exponent form
+// below 10^-4 and from 10^17 up), made without printf for the usual magnitudes: the
+// machine-readable outputs write thousands of numbers.
+std::string FormatG17(long double v);
+
 }  // namespace dorvalix

@@ -1,0 +1,160 @@
+// Lattice centring and the figures of merit M(n) and F(n).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+#include "refinement_details.h"
+#include "synthetic_data.h"
+#include "table_builder.h"
+
+namespace dorvalix {
+namespace {
+
+TEST(Centring, Rules) {
+    const struct {
+        Centring c;
+        int h, k, l;
+        bool allowed;
+    } cases[] = {
+        {Centring::P, 1, 0, 0, true},   {Centring::P, 1, 2, 3, true},
+        {Centring::A, 1, 1, 1, true},   {Centring::A, 1, 1, 0, false},
+        {Centring::A, 0, -1, 1, true},  {Centring::B, 1, 0, 1, true},
+        {Centring::B, 1, 1, 0, false},  {Centring::B, -1, 5, 3, true},
+        {Centring::C, 1, 1, 0, true},   {Centring::C, 1, 0, 1, false},
+        {Centring::C, -2, 0, 7, true},  {Centring::I, 1, 1, 0, true},
+        {Centring::I, 1, 1, 1, false},  {Centring::I, -1, 0, 1, true},
+        {Centring::F, 1, 1, 1, true},   {Centring::F, 2, 0, 0, true},
+        {Centring::F, -1, 3, -5, true}, {Centring::F, 1, 1, 0, false},
+        {Centring::F, 2, 1, 0, false},  {Centring::F, 1, 0, 0, false},
+        {Centring::R, 1, 0, 1, true},   {Centring::R, 0, 1, 2, true},
+        {Centring::R, 0, 0, 3, true},   {Centring::R, 1, 0, 0, false},
+        {Centring::R, 0, 0, 1, false},  {Centring::R, -1, 0, -1, true},
+        {Centring::R, 1, 1, 0, true},   {Centring::R, 2, -1, 0, true},
+        {Centring::R, 1, -1, 0, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(AllowedByCentring(c.c, c.h, c.k, c.l), c.allowed)
+            << CentringLetter(c.c) << " " << c.h << " " << c.k << " " << c.l;
+        // A Friedel mate is allowed or absent with it.
+        EXPECT_EQ(AllowedByCentring(c.c, -c.h, -c.k, -c.l), c.allowed);
+    }
+    // Indices beyond 32 bits, as the table's integers could make them, do not wrap.
+    EXPECT_TRUE(AllowedByCentring(Centring::I, 2147483647, 2147483647, 0));
+    EXPECT_FALSE(AllowedByCentring(Centring::R, -2147483648LL, 2147483647, 1));
+}
+
+TEST(Centring, Letters) {
+    for (const char* letter : {"P", "A", "B", "C", "I", "F", "R"}) {
+        const auto c = CentringFromLetter(letter);
+        ASSERT_TRUE(c) << letter;
+        EXPECT_EQ(CentringLetter(*c), letter[0]);
+    }
+    for (const char* bad : {"", "p", "X", "PP", "H"})
+        EXPECT_FALSE(CentringFromLetter(bad)) << bad;
+}
+
+std::unique_ptr<CalculationState> Diopside() {
+    auto state = std::make_unique<CalculationState>();
+    test::FillMonoclinicExample(*state);
+    EXPECT_TRUE(RunCalculation(*state, Lang::English).completed);
+    return state;
+}
+
+TEST(FiguresOfMerit, AbsentReflectionsFollowTheCentring) {
+    const auto state = Diopside();
+    DetailsOptions options;
+    options.lattice = Centring::I;
+    const RefinementDetails d = ComputeRefinementDetails(*state, options);
+    std::vector<bool> absent;
+    for (const ObservationDetails& o : d.observations)
+        absent.push_back(o.absent);
+    // 220, 13-1, 311, 330, 33-1, 041, 150: h + k + l odd is absent.
+    EXPECT_EQ(absent, (std::vector<bool>{false, true, true, false, true, true, false}));
+    EXPECT_EQ(d.merit.lattice, Centring::I);
+}
+
+TEST(FiguresOfMerit, ALineWithout2ThetaLeavesFWithoutValue) {
+    const auto state = Diopside();
+    DetailsOptions options;
+    options.wavelength = 5;  // λ/2 = 2.5 Å: rows 3 to 7 have no 2θ
+    const RefinementDetails d = ComputeRefinementDetails(*state, options);
+    EXPECT_FALSE(d.merit.f.value);
+    EXPECT_FALSE(d.merit.f.meanAbsD2Theta);
+    ASSERT_TRUE(d.merit.f.note);
+    EXPECT_EQ(d.merit.f.note->kind, DetailsMessage::Kind::FigureFNoTwoTheta);
+    EXPECT_EQ(d.merit.f.note->Text(Lang::English),
+              "F has no value: row 3 (d = 2.304) has no 2θ at the wavelength 5 Å");
+    EXPECT_EQ(d.merit.f.note->Text(Lang::Japanese),
+              "F は求められません: 3 行目 (d = 2.304) には波長 5 Å での 2θ がありません");
+    // M does not need a wavelength.
+    EXPECT_EQ(MeritText(d.merit.m), "M(7) = 20.2");
+    EXPECT_FALSE(d.observations[2].twoThetaObs);
+    EXPECT_TRUE(d.observations[1].twoThetaObs);
+}
+
+// n = 20 and n = 30 lines of a larger data set, each count checked by brute force.
+TEST(FiguresOfMerit, TwentyAndThirtyLines) {
+    const test::DirectCell cell = {7.1L, 8.2L, 9.3L, 80, 95, 105};
+    const auto g = test::ReciprocalMetricOf(cell);
+    auto state = std::make_unique<CalculationState>();
+    test::FillSynthetic(*state, kTriclinic, g, test::ReflectionsOf(g, 1.0L, 45), 4, 3e-5L);
+    ASSERT_TRUE(RunCalculation(*state, Lang::English).completed);
+    DetailsOptions options;
+    options.wavelength = 0.710678L;  // Mo-Kα
+    const RefinementDetails d = ComputeRefinementDetails(*state, options);
+    EXPECT_EQ(d.merit.m.n, 20);
+    EXPECT_EQ(d.merit.f.n, 30);
+    const Coefficients& x = state->result.x;
+    const std::array<long double, 6> fitted = {x[1], x[2], x[3], x[4], x[5], x[6]};
+    std::vector<long double> q;
+    for (int h = -12; h <= 12; ++h)
+        for (int k = -12; k <= 12; ++k)
+            for (int l = -12; l <= 12; ++l)
+                if (h || k || l) q.push_back(test::QOf(fitted, h, k, l));
+    std::sort(q.begin(), q.end());
+    std::vector<long double> lines;  // distinct
+    for (const long double v : q)
+        if (lines.empty() || v - lines.back() > 1e-9L * v) lines.push_back(v);
+    std::vector<long double> qObs;
+    for (const ObservationDetails& o : d.observations)
+        qObs.push_back(o.qObs);
+    std::sort(qObs.begin(), qObs.end());
+    const long double q20 = qObs[19];
+    EXPECT_EQ(d.merit.m.qN, q20);
+    EXPECT_EQ(*d.merit.m.nCalc,
+              std::upper_bound(lines.begin(), lines.end(), q20 * (1 + 1e-9L)) - lines.begin());
+    // 2θ rises with Q: the positions up to the 30th line's 2θ are the lines up to its Q,
+    // give or take the 10⁻⁹ on the angle.
+    const long double s30 = 0.710678L * std::sqrt(qObs[29]) / 2;
+    const long double limit = std::sin(std::asin(s30) * (1 + 1e-9L));
+    const long double q30 = 4 * limit * limit / (0.710678L * 0.710678L);
+    EXPECT_EQ(*d.merit.f.nPoss, std::upper_bound(lines.begin(), lines.end(), q30) - lines.begin());
+    EXPECT_NEAR(static_cast<double>(*d.merit.f.value),
+                static_cast<double>(30 / (*d.merit.f.meanAbsD2Theta * *d.merit.f.nPoss)), 1e-9);
+    EXPECT_GT(*d.merit.m.value, 10);  // a right cell
+}
+
+TEST(FiguresOfMerit, AHugeCellIsNotCounted) {
+    // A cubic cell of 3000 Å seen through lines near d = 3 Å: 4·10⁹ triples.
+    auto state = std::make_unique<CalculationState>();
+    test::FillRows(state->table, {{"3.0000000", "1000", "0", "0"},
+                                  {"2.9999985", "1000", "1", "0"},
+                                  {"2.9970030", "1001", "0", "0"}});
+    state->crystalSystem = kCubic;
+    ASSERT_TRUE(RunCalculation(*state, Lang::English).completed);
+    const RefinementDetails d = ComputeRefinementDetails(*state, {});
+    EXPECT_FALSE(d.merit.m.value);
+    EXPECT_FALSE(d.merit.m.nCalc);
+    EXPECT_FALSE(d.merit.f.value);
+    ASSERT_TRUE(d.merit.m.note);
+    EXPECT_EQ(d.merit.m.note->Text(Lang::English),
+              "Too many reflections to count (more than 20000000 indices)");
+    EXPECT_EQ(d.merit.f.note->kind, DetailsMessage::Kind::TooManyReflections);
+    // The rest of the details is there.
+    EXPECT_TRUE(d.direct.su[0]);
+}
+
+}  // namespace
+}  // namespace dorvalix

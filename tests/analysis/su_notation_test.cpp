@@ -1,0 +1,101 @@
+// The s.u. notation of journals and CIF, and the figures-of-merit texts.
+#include <gtest/gtest.h>
+
+#include "numtext.h"
+#include "refinement_details.h"
+
+namespace dorvalix {
+namespace {
+
+TEST(SuNotation, RuleOfNineteen) {
+    const struct {
+        long double value, su;
+        const char* text;
+    } cases[] = {
+        // The examples every journal's rule gives.
+        {5.4311812L, 0.0000512L, "5.43118(5)"},
+        {5.4311812L, 0.000142L, "5.43118(14)"},
+        {440.469L, 0.785L, "440.5(8)"},
+        {105.8334L, 0.0688L, "105.83(7)"},
+        {1.23456L, 0.0196L, "1.23(2)"},
+        {1.23456L, 0.0149L, "1.235(15)"},
+        {440.469L, 25.3L, "440(30)"},
+        {0.5L, 0.96L, "1(1)"},
+        // Two digits that round to 20 keep one; one digit that rounds to 10 moves up.
+        {2.5L, 0.0199L, "2.50(2)"},
+        {2.5L, 0.00995L, "2.50(1)"},
+        {2.5L, 0.0951L, "2.5(1)"},
+        // 19 keeps two digits, 20 one.
+        {7.77777L, 0.00019L, "7.77777(19)"},
+        {7.77777L, 0.00020L, "7.7778(2)"},
+        {7.77777L, 0.0001L, "7.77777(10)"},
+        // The value rounds half away from zero at the s.u.'s place.
+        {2.25L, 0.3L, "2.3(3)"},
+        {-2.25L, 0.3L, "-2.3(3)"},
+        {-0.04L, 0.3L, "0.0(3)"},
+        {0.0500123L, 0.00123L, "0.0500(12)"},
+        // Large s.u. in the units of the value.
+        {12345.6L, 150L, "12350(150)"},
+        {12345.6L, 2500L, "12000(3000)"},
+        {0.0022703L, 0.00000405L, "0.002270(4)"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(SuText(c.value, c.su), c.text)
+            << FormatGeneral(c.value) << " " << FormatGeneral(c.su);
+    }
+}
+
+TEST(SuNotation, FixedAnglesAndMissingSu) {
+    EXPECT_EQ(SuText(90, std::nullopt, true), "90");
+    EXPECT_EQ(SuText(120, std::nullopt, true), "120");
+    EXPECT_EQ(SuText(60, 0.01L, true), "60");  // fixed wins over any s.u.
+    EXPECT_EQ(SuText(2, std::nullopt), "2.00000");
+    EXPECT_EQ(SuText(2, 0.0L), "2.00000");
+    EXPECT_EQ(SuText(9.7529912345L, std::nullopt), "9.75299");
+    EXPECT_EQ(SuText(-0.0000049L, 0.0L), "0.00000");
+}
+
+TEST(SuNotation, AtDecimalPlaceAndLeadingDigits) {
+    // The exact decimal value decides: 0.015 and 2.675 are stored just below, 1.0005 just
+    // above, 0.125 exactly.
+    EXPECT_EQ(FormatAtDecimalPlace(0.125L, 2), "0.13");
+    EXPECT_EQ(FormatAtDecimalPlace(0.015L, 2), "0.01");
+    EXPECT_EQ(FormatAtDecimalPlace(2.675L, 2), "2.67");
+    EXPECT_EQ(FormatAtDecimalPlace(1.0005L, 3), "1.001");
+    EXPECT_EQ(FormatAtDecimalPlace(0.5L, 0), "1");
+    EXPECT_EQ(FormatAtDecimalPlace(-0.5L, 0), "-1");
+    EXPECT_EQ(FormatAtDecimalPlace(449.9L, -2), "400");
+    EXPECT_EQ(FormatAtDecimalPlace(450L, -2), "500");
+    EXPECT_EQ(FormatAtDecimalPlace(49.9L, -2), "0");
+    EXPECT_EQ(FormatAtDecimalPlace(1e-30L, 25), "0.0000000000000000000000000");
+    long long digits;
+    EXPECT_EQ(LeadingDecimalDigits(0.0000512L, 2, digits), -5);
+    EXPECT_EQ(digits, 51);
+    EXPECT_EQ(LeadingDecimalDigits(25.3L, 2, digits), 1);
+    EXPECT_EQ(digits, 25);
+    EXPECT_EQ(LeadingDecimalDigits(0.1L, 3, digits), -1);  // 0.1000000000000000000013...
+    EXPECT_EQ(digits, 100);
+    EXPECT_EQ(LeadingDecimalDigits(0.0199999L, 2, digits), -2);
+    EXPECT_EQ(digits, 19);
+}
+
+TEST(MeritText, JournalForm) {
+    FigureM m;
+    m.n = 7;
+    EXPECT_EQ(MeritText(m), "");  // no value
+    m.value = 45.249L;
+    EXPECT_EQ(MeritText(m), "M(7) = 45.2");
+    FigureF f;
+    f.n = 7;
+    f.value = 30.06L;
+    f.meanAbsD2Theta = 0.01234L;
+    f.nPoss = 19;
+    EXPECT_EQ(MeritText(f), "F(7) = 30.1 (0.0123, 19)");
+    f.meanAbsD2Theta = 0.000123456L;  // three significant digits below 0.001
+    EXPECT_EQ(MeritText(f), "F(7) = 30.1 (0.000123, 19)");
+    f.value.reset();
+    EXPECT_EQ(MeritText(f), "");
+}
+
+}  // namespace
+}  // namespace dorvalix
