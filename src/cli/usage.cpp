@@ -10,4 +10,16 @@ const char* const kUsage =
     "       dorvalix-cli hkl --cell A B C ALPHA BETA GAMMA [--system CODE] [--dmin D]\n"
     "                        [--wavelength L | --xray NAME] [--range all|asym] [--sort]\n";
 
+const char* const kHelpText =
+    "       dorvalix-cli --help | --version\n"
+    "\n"
+    "refine  refines the lattice constants of the observations in FILE (.lat or SYLK)\n"
+    "        exactly as the window's Execute does, and prints the results report.\n"
+    "hkl     lists every reflection of a cell down to the minimum d, with d and 2-theta.\n"
+    "\n"
+    "Crystal system codes: 1 cubic, 2 hexagonal, 3 tetragonal, 4 orthorhombic,\n"
+    "5 monoclinic (beta free), 6 triclinic, 7 monoclinic (gamma free), 8 trigonal.\n"
+    "Exit status: 0 success, 1 the data were refused (message on stderr), 2 wrong usage.\n"
+    "See dorvalix-cli(1) for every option.\n";
+
 }  // namespace dorvalix::cli

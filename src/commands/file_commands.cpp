@@ -65,6 +65,11 @@ void Read1Click(MainState& state, Ui& ui) {
         return;
     }
     state.openDialogName = path;
+    ReadObservationFileNamed(state, path);
+}
+
+void ReadObservationFileNamed(MainState& state, const std::string& path) {
+    const Lang lang = UiLang(state);
     // The whole file is read before anything changes: a file that cannot be read leaves
     // the table, the sample name and the file name as they were.
     LoadObservationFile(state.calc, state.edit1, path, lang);

@@ -66,11 +66,11 @@ std::string OneLine(std::string_view value) {
     return out;
 }
 
+}  // namespace
+
 std::string CannotWriteText(const std::string& path) {
     return path + " に書き込めません";
 }
-
-}  // namespace
 
 IniText::IniText(std::string_view text) {
     const std::size_t firstBreak = text.find('\n');

@@ -49,6 +49,9 @@ class IniText {
     std::string eol_ = "\n";  // the line break of new lines: the file's own
 };
 
+// The message of a profile file that cannot be written: "<path> に書き込めません".
+std::string CannotWriteText(const std::string& path);
+
 // Writes the keys, in the given order, into `section` of the file at `path` in one atomic
 // replace (the file and the section are created when missing). Throws IoError when the
 // file cannot be read back or written:

@@ -2,16 +2,11 @@
 
 #include "crystal_system.h"
 #include "errors.h"
+#include "install_paths.h"
 #include "numtext.h"
 #include "results_panel.h"
 
-#ifndef DORVALIX_HOME_PAGE
-#define DORVALIX_HOME_PAGE ""
-#endif
-
 namespace dorvalix {
-
-const char* const kHomePage = DORVALIX_HOME_PAGE;
 
 namespace {
 
@@ -37,6 +32,11 @@ void ChooseCrystalSystem(MainState& state, int code) {
 }  // namespace
 
 void FormCreate(MainState& state, const std::string& executablePath) {
+    FormCreate(state, executablePath, SystemPathEnvironment());
+}
+
+void FormCreate(MainState& state, const std::string& executablePath,
+                const PathEnvironment& env) {
     state.calc.crystalSystem = kNoSystem;
     // Start positions, placed without the selection rule: CurrentRow stays 0 until the
     // user (or a command) chooses a cell. Row 8 of the result grids is never used, so no
@@ -44,7 +44,8 @@ void FormCreate(MainState& state, const std::string& executablePath) {
     state.panelCurrentRow = 8;
     state.gridCurrent = {0, 1};
     state.calc.resultValid = false;
-    state.settingsPath = SettingsFileName(executablePath);
+    state.settingsPath = SettingsPathFor(executablePath, env);
+    state.homePage = HomePageFileFor(executablePath, env);
     state.settings = LoadSettings(state.settingsPath);
     if (state.settings.lang == "j") {
         ApplyJapaneseCaptions(state);
@@ -132,8 +133,8 @@ void hkld1Click(MainState&, Ui& ui) {
     ui.ShowWindow(SecondaryWindow::TForm7);
 }
 
-void dorvalix1Click(MainState&, Ui& ui) {
-    ui.OpenUrl(kHomePage);
+void dorvalix1Click(MainState& state, Ui& ui) {
+    ui.OpenUrl(FileUrl(state.homePage));
 }
 
 void StringGrid1SelectCell(MainState& state, int col, int row) {

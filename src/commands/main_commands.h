@@ -4,21 +4,22 @@
 
 #include <string>
 
+#include "install_paths.h"
 #include "main_state.h"
 #include "results_report.h"
 #include "ui.h"
 
 namespace dorvalix {
 
-// The address "Dorvalix Home Page" opens.
-extern const char* const kHomePage;
-
 // --- Start, captions, language ---------------------------------------------------
 
 // Creation of the main window: no crystal system, current cells placed, no result, the
 // settings read from the file that belongs to `executablePath`, captions in their
-// language (any stored code other than "j" becomes "e"), Edit2 " 001".
+// language (any stored code other than "j" becomes "e"), Edit2 " 001". The settings file
+// and the home page are found as SettingsPathFor and HomePageFileFor say in `env`.
 void FormCreate(MainState& state, const std::string& executablePath);
+void FormCreate(MainState& state, const std::string& executablePath,
+                const PathEnvironment& env);
 
 // Set the language code and every caption of that language, then ShowCrystalSystem.
 void ApplyEnglishCaptions(MainState& state);
@@ -112,6 +113,8 @@ void PrintResultsReport(const MainState& state, PrintJob& job);
 // Read from File: the open dialog, then the whole file or, when it cannot be read, nothing
 // (the error box tells why); file name shown, grid back at row 1.
 void Read1Click(MainState& state, Ui& ui);
+// What Read from File does once the file is chosen; also for a file named at start.
+void ReadObservationFileNamed(MainState& state, const std::string& path);
 // Write to File: sorts, checks crystal system and data, asks for a name (".lat" added to a
 // name without extension) and writes the file atomically; needs a sample name.
 void Write1Click(MainState& state, Ui& ui);

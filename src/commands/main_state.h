@@ -22,6 +22,7 @@ struct MainState {
     // The settings of the run; settings.lang is the language code UiLanguage.
     AppSettings settings;
     std::string settingsPath;  // the file LoadSettings read and SaveSettings writes
+    std::string homePage;      // the file "Dorvalix Home Page" opens
 
     std::array<std::string, kControlCount> captions;  // window title, labels, menus
     std::string label3;                               // crystal-system name

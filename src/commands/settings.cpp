@@ -1,5 +1,7 @@
 #include "settings.h"
 
+#include <filesystem>
+
 #include "atomic_file.h"
 #include "errors.h"
 #include "ini_file.h"
@@ -65,6 +67,14 @@ AppSettings LoadSettings(const std::string& path) {
 }
 
 void SaveSettings(const std::string& path, const AppSettings& settings) {
+    // The settings folder under ~/.config is made on the first save; a folder that cannot
+    // be made ends in the same message as a file that cannot be written.
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    std::error_code ec;
+    if (!folder.empty() && !std::filesystem::is_directory(folder, ec)) {
+        std::filesystem::create_directories(folder, ec);
+        if (ec) throw IoError(CannotWriteText(path));
+    }
     WriteProfileStrings(path, kSettingsSection,
                         {{"lang", settings.lang},
                          {"lamda", RealText(settings.lamda)},

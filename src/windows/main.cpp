@@ -1,21 +1,61 @@
 // Dorvalix: refinement of lattice constants from indexed powder-diffraction data.
 #include <QApplication>
+#include <iostream>
+#include <string>
+#include <vector>
 
 #include <QFileInfo>
 
 #include "cell_constant_dialog.h"
 #include "data_files.h"
 #include "hkl_table_window.h"
+#include "install_paths.h"
 #include "main_window.h"
 #include "manual_window.h"
 #include "principle_window.h"
+#include "program_arguments.h"
 #include "qt_ui.h"
 #include "settings.h"
 #include "sort_progress_window.h"
 #include "version_window.h"
+#include "version.h"
+
+namespace {
+
+// --help and --version answer before Qt starts, so they work without a display.
+bool AnswerWithoutWindow(int argc, char* argv[], int& status) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--") break;
+        const auto parsed = dorvalix::ParseProgramArguments({arg});
+        if (parsed.action == dorvalix::ProgramArguments::Action::Help) {
+            std::cout << dorvalix::ProgramHelpText();
+            status = 0;
+            return true;
+        }
+        if (parsed.action == dorvalix::ProgramArguments::Action::Version) {
+            std::cout << dorvalix::VersionText("dorvalix");
+            status = 0;
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
+    int status = 0;
+    if (AnswerWithoutWindow(argc, argv, status)) return status;
     QApplication app(argc, argv);
+    // What is left once Qt has taken its own options (-platform, -style ...).
+    std::vector<std::string> args;
+    for (const QString& arg : QCoreApplication::arguments().mid(1)) args.push_back(arg.toStdString());
+    const dorvalix::ProgramArguments parsed = dorvalix::ParseProgramArguments(args);
+    if (parsed.action == dorvalix::ProgramArguments::Action::WrongUsage) {
+        std::cerr << "dorvalix: " << parsed.message << "\n" << dorvalix::ProgramUsageLine();
+        return 2;
+    }
     const std::string executable = QCoreApplication::applicationFilePath().toStdString();
     dorvalix::QtUi ui(QString::fromStdString(dorvalix::ProgramTitle(executable)));
     // The main window first: its creation reads the settings and applies the captions.
@@ -25,7 +65,8 @@ int main(int argc, char* argv[]) {
     // opens them. The manual windows read their files now; the principle text that the
     // Japanese manual's button loads is shown by TForm4.
     using dorvalix::Lang;
-    const std::string dataFolder = dorvalix::kInstalledDataFolder;
+    const std::string dataFolder =
+        dorvalix::DataFolderFor(executable, dorvalix::SystemPathEnvironment());
     const std::string picture = dorvalix::FindVersionPicture(
         QFileInfo(QString::fromStdString(executable)).absolutePath().toStdString(), dataFolder);
     dorvalix::PrincipleWindowState principle;
@@ -68,5 +109,6 @@ int main(int argc, char* argv[]) {
     ui.SetProgressHooks({[&](int maximum) { form9.Begin(maximum); },
                          [&](int position) { form9.SetPosition(position); }, [&] { form9.End(); }});
     form.show();
+    if (!parsed.file.empty()) form.ReadFileAtStart(parsed.file);
     return app.exec();
 }

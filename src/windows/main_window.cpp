@@ -11,6 +11,7 @@
 
 #include "fonts.h"
 #include "main_commands.h"
+#include "program_arguments.h"
 #include "widget_style.h"
 
 namespace dorvalix {
@@ -247,6 +248,11 @@ void MainWindow::Run(MainCommand command) {
     RunCommand(ui_, [&] { command(*state_, ui_); });
     SyncFromState();
     if (state_->closeRequested) close();
+}
+
+void MainWindow::ReadFileAtStart(const std::string& path) {
+    RunCommand(ui_, [&] { dorvalix::ReadFileAtStart(*state_, path); });
+    SyncFromState();
 }
 
 void MainWindow::OnGridCurrentChanged(const QModelIndex& current) {

@@ -40,6 +40,9 @@ class MainWindow : public QMainWindow {
     // Draws every control from the state.
     void SyncFromState();
 
+    // Reads the observation file named on the command line, as Read from File would.
+    void ReadFileAtStart(const std::string& path);
+
     // The menu item or the menu of a control of the caption table.
     QAction* Action(Control control) const { return actions_[static_cast<std::size_t>(control)]; }
     QMenu* Menu(Control control) const { return menus_[static_cast<std::size_t>(control)]; }
