@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 BUILD_TYPE ?= RelWithDebInfo
 
-.PHONY: all deps configure build test bench run demo fuzz format clean
+.PHONY: all deps configure build test bench run demo fuzz format clean install package check-package
 
 all: build
 
@@ -25,6 +25,18 @@ bench: build
 
 run: build
 	@$(BUILD)/dorvalix
+
+# make install [PREFIX=/usr/local] [DESTDIR=...]
+install: build
+	@DESTDIR=$(DESTDIR) cmake --install $(BUILD) $(if $(PREFIX),--prefix $(PREFIX))
+
+# The Debian package dorvalix_<version>-1_<arch>.deb in $(BUILD)
+package: build
+	@cd $(BUILD) && cpack -G DEB
+
+# Builds the package, installs it with apt, runs it and removes it (root or sudo)
+check-package: build
+	@scripts/check-package $(BUILD)
 
 demo: build
 	@$(BUILD)/dorvalix-cli refine examples/diopside.lat

@@ -80,8 +80,8 @@ std::string FileUrl(const std::string& path) {
     std::string url = "file://";
     for (const unsigned char c : path) {
         const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                           (c >= '0' && c <= '9') || c == '/' || c == '-' || c == '_' ||
-                           c == '.' || c == '~';
+                           (c >= '0' && c <= '9') || c == '/' || c == '-' || c == '_' || c == '.' ||
+                           c == '~';
         if (plain) {
             url += static_cast<char>(c);
         } else {

@@ -35,8 +35,7 @@ void FormCreate(MainState& state, const std::string& executablePath) {
     FormCreate(state, executablePath, SystemPathEnvironment());
 }
 
-void FormCreate(MainState& state, const std::string& executablePath,
-                const PathEnvironment& env) {
+void FormCreate(MainState& state, const std::string& executablePath, const PathEnvironment& env) {
     state.calc.crystalSystem = kNoSystem;
     // Start positions, placed without the selection rule: CurrentRow stays 0 until the
     // user (or a command) chooses a cell. Row 8 of the result grids is never used, so no

@@ -18,8 +18,7 @@ namespace dorvalix {
 // language (any stored code other than "j" becomes "e"), Edit2 " 001". The settings file
 // and the home page are found as SettingsPathFor and HomePageFileFor say in `env`.
 void FormCreate(MainState& state, const std::string& executablePath);
-void FormCreate(MainState& state, const std::string& executablePath,
-                const PathEnvironment& env);
+void FormCreate(MainState& state, const std::string& executablePath, const PathEnvironment& env);
 
 // Set the language code and every caption of that language, then ShowCrystalSystem.
 void ApplyEnglishCaptions(MainState& state);

@@ -50,7 +50,8 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     // What is left once Qt has taken its own options (-platform, -style ...).
     std::vector<std::string> args;
-    for (const QString& arg : QCoreApplication::arguments().mid(1)) args.push_back(arg.toStdString());
+    for (const QString& arg : QCoreApplication::arguments().mid(1))
+        args.push_back(arg.toStdString());
     const dorvalix::ProgramArguments parsed = dorvalix::ParseProgramArguments(args);
     if (parsed.action == dorvalix::ProgramArguments::Action::WrongUsage) {
         std::cerr << "dorvalix: " << parsed.message << "\n" << dorvalix::ProgramUsageLine();
