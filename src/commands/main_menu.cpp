@@ -40,4 +40,68 @@ const std::vector<MenuDefinition>& MainMenus() {
     return menus;
 }
 
+const MenuKeys& KeysOf(Control control) {
+    using C = Control;
+    // Each letter occurs in its English caption and is unique in its menu (and the menu
+    // titles among themselves); the shortcuts are the ones desktop programs use.
+    static const std::vector<std::pair<Control, MenuKeys>> table = {
+        {C::N2, {'F', {}}},
+        {C::Read1, {'R', {"Ctrl+O"}}},
+        {C::Write1, {'W', {"Ctrl+S"}}},
+        {C::Exceld1, {'E', {}}},
+        {C::N10, {'P', {"Ctrl+P"}}},
+        {C::N11, {'u', {}}},
+        {C::N18, {'S', {}}},
+        {C::N22, {'C', {}}},
+        {C::Exit1, {'x', {"Ctrl+Q"}}},
+        {C::N1, {'S', {}}},
+        {C::Cibic1, {'C', {}}},
+        {C::tetragonal1, {'T', {}}},
+        {C::Orthorhombic1, {'O', {}}},
+        {C::trigonal, {'r', {}}},
+        {C::Hexagonal1, {'H', {}}},
+        {C::Monoclinic901, {'M', {}}},
+        {C::Monoclinic902, {'g', {}}},
+        {C::Triclinic1, {'i', {}}},
+        {C::N14, {'D', {}}},
+        {C::N15, {'D', {}}},
+        {C::N16, {'S', {}}},
+        {C::N17, {'C', {}}},
+        {C::N20, {'E', {}}},
+        {C::N21, {'I', {}}},
+        {C::N3, {'C', {}}},
+        {C::N4, {'E', {"F9", "Ctrl+R"}}},
+        {C::hkld1, {'h', {"Ctrl+H"}}},
+        {C::N7, {'A', {}}},
+        {C::N8, {'H', {"F1"}}},
+        {C::N9, {'V', {}}},
+        {C::dorvalix1, {'P', {}}},
+        {C::English1, {'L', {}}},
+        {C::English2, {'E', {}}},
+        {C::Japanese1, {'J', {}}},
+    };
+    static const MenuKeys none;
+    for (const auto& [c, keys] : table) {
+        if (c == control) return keys;
+    }
+    return none;
+}
+
+std::string WithMnemonic(const std::string& caption, char letter) {
+    std::string out;
+    bool marked = letter == 0;
+    for (const char c : caption) {
+        if (c == '&') {
+            out += "&&";
+            continue;
+        }
+        if (!marked && c == letter) {
+            out += '&';
+            marked = true;
+        }
+        out += c;
+    }
+    return out;
+}
+
 }  // namespace dorvalix

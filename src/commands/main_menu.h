@@ -2,6 +2,7 @@
 // each item runs.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "main_captions.h"
@@ -26,5 +27,18 @@ struct MenuDefinition {
 
 // File, Crystal System, Data, Calculation, About, Language.
 const std::vector<MenuDefinition>& MainMenus();
+
+// The keyboard's way to a menu or an item: the letter its English caption is underlined at
+// (0 for none; the Japanese captions carry none), and its shortcuts in the portable text
+// of key sequences ("Ctrl+O", "F9"), the first one shown in the menu.
+struct MenuKeys {
+    char mnemonic = 0;
+    std::vector<const char*> shortcuts;
+};
+const MenuKeys& KeysOf(Control control);
+
+// A caption with its mnemonic marked for a menu: "&" before the first `letter` (none when
+// `letter` is 0 or missing), and every "&" of the caption itself doubled so that it shows.
+std::string WithMnemonic(const std::string& caption, char letter);
 
 }  // namespace dorvalix

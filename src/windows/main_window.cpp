@@ -8,6 +8,7 @@
 #include <QProxyStyle>
 #include <QScreen>
 #include <QScrollBar>
+#include <QShortcut>
 
 #include "fonts.h"
 #include "main_commands.h"
@@ -98,6 +99,7 @@ MainWindow::MainWindow(Ui& ui, const std::string& executablePath, QWidget* paren
     gridStyle_->setParent(this);
     BuildControls();
     BuildMenus();
+    BuildMenuKey();
     setFixedSize(kWindowWidth, kWindowHeight);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         move(screen->availableGeometry().center() - QPoint(kWindowWidth / 2, kWindowHeight / 2));
@@ -236,11 +238,26 @@ void MainWindow::BuildMenus() {
             }
             QAction* action = menu->addAction(QString());
             action->setObjectName(ControlName(entry.control));
+            QList<QKeySequence> shortcuts;
+            for (const char* key : KeysOf(entry.control).shortcuts)
+                shortcuts.append(QKeySequence::fromString(key, QKeySequence::PortableText));
+            action->setShortcuts(shortcuts);
             actions_[static_cast<std::size_t>(entry.control)] = action;
             const MainCommand command = entry.command;
             connect(action, &QAction::triggered, this, [this, command] { Run(command); });
         }
     }
+}
+
+// F10 opens the first menu, as in GTK and KDE programs; the arrow keys go on from there.
+// (Alt alone, and Alt with an underlined letter, are the menu bar's own.)
+void MainWindow::BuildMenuKey() {
+    auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    f10->setObjectName("MenuKey");
+    connect(f10, &QShortcut::activated, this, [this] {
+        QMenuBar* bar = menuBar();
+        if (!bar->actions().isEmpty()) bar->setActiveAction(bar->actions().first());
+    });
 }
 
 void MainWindow::Run(MainCommand command) {
@@ -283,6 +300,7 @@ void MainWindow::OnGridScrolled() {
 void MainWindow::SyncFromState() {
     const MainState& s = *state_;
     syncing_ = true;
+    qtTranslation_.Use(UiLang(s));
     setWindowTitle(ToQ(s.Caption(Control::TForm1)));
     const std::pair<QLabel*, Control> captionLabels[] = {
         {Label7, Control::Label7}, {Label5, Control::Label5}, {Label4, Control::Label4},
@@ -301,8 +319,12 @@ void MainWindow::SyncFromState() {
         Edit1->setCursorPosition(0);  // a long name shows from its beginning
     }
     Edit2->setText(ToQ(s.edit2));
+    // English captions carry their underlined letter; Japanese ones are shown as written.
+    const bool english = UiLang(s) == Lang::English;
     for (int i = 0; i < kControlCount; ++i) {
-        const QString caption = ToQ(s.captions[static_cast<std::size_t>(i)]);
+        const Control control = static_cast<Control>(i);
+        const QString caption = ToQ(WithMnemonic(s.captions[static_cast<std::size_t>(i)],
+                                                 english ? KeysOf(control).mnemonic : 0));
         if (QAction* action = actions_[static_cast<std::size_t>(i)]) action->setText(caption);
         if (QMenu* menu = menus_[static_cast<std::size_t>(i)]) menu->setTitle(caption);
     }

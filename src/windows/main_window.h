@@ -14,6 +14,7 @@
 #include "grid_views.h"
 #include "main_menu.h"
 #include "main_state.h"
+#include "qt_translation.h"
 #include "ui.h"
 
 class QMenu;
@@ -70,6 +71,7 @@ class MainWindow : public QMainWindow {
   private:
     void BuildControls();
     void BuildMenus();
+    void BuildMenuKey();
     GridView* MakeResultsGrid(const char* name, const QRect& geometry, ResultsGridModel* model);
     void OnGridCurrentChanged(const QModelIndex& current);
     void OnGridEnter();
@@ -83,6 +85,7 @@ class MainWindow : public QMainWindow {
     std::array<QAction*, kControlCount> actions_{};
     std::array<QMenu*, kControlCount> menus_{};
     QStyle* gridStyle_ = nullptr;  // the grids' look, owned by the window
+    QtTranslation qtTranslation_;  // Qt's dialog texts in the window's language
     bool syncing_ = false;         // the window itself is moving the grid's current cell
 };
 
