@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 BUILD_TYPE ?= RelWithDebInfo
 
-.PHONY: all deps configure build test bench run demo fuzz format clean install package check-package
+.PHONY: all deps configure build test bench run demo fuzz format clean install package check-package test-sanitize fuzz-smoke
 
 all: build
 
@@ -43,6 +43,21 @@ demo: build
 
 fuzz:
 	@scripts/run-fuzzers
+
+# Every fuzz target over its kept inputs, then 30 s of new inputs each (clang)
+fuzz-smoke: deps
+	@FUZZ_SECONDS=30 scripts/run-fuzzers
+
+# The whole suite built with the address and undefined-behaviour sanitizers
+test-sanitize: deps
+	@cmake -S . -B $(BUILD)-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDORVALIX_SANITIZE=ON \
+	  -DDORVALIX_BUILD_BENCH=OFF > $(BUILD)-sanitize.configure.log 2>&1 \
+	  || { cat $(BUILD)-sanitize.configure.log; exit 1; }
+	@cmake --build $(BUILD)-sanitize -j$(JOBS)
+	@cd $(BUILD)-sanitize && QT_QPA_PLATFORM=offscreen \
+	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan-suppressions.txt \
+	  ctest --output-on-failure --no-tests=error -j$(JOBS)
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
