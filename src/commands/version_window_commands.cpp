@@ -13,14 +13,14 @@ const VersionWindowTexts& VersionTexts(Lang lang) {
         "バージョン情報",
         "格子定数計算プログラム",
         {"Dorvalix プロジェクト", "粉末回折データの格子定数精密化", "作成: Dorvalix maintainers",
-         "連絡先: README.md を参照"},
+         "連絡先: README.md を参照", "ライセンス: GPL-3.0-or-later"},
         "戻　る",
     };
     static const VersionWindowTexts kEnglish = {
         "About Dorvalix",
         "",
         {"The Dorvalix project", "Lattice constants refined from", "powder-diffraction data",
-         "Author: Dorvalix maintainers", "Contact: see README.md"},
+         "Author: Dorvalix maintainers", "Contact: see README.md", "License: GPL-3.0-or-later"},
         "Close",
     };
     return lang == Lang::Japanese ? kJapanese : kEnglish;

@@ -15,7 +15,7 @@ extern const char* const kProgramTitleLine;  // "Dorvalix Ver. 2.20"
 struct VersionWindowTexts {
     const char* windowTitle;
     const char* heading;             // above the title line; empty in English
-    std::vector<const char*> lines;  // the organisation, the author, the contact
+    std::vector<const char*> lines;  // organisation, author, contact, licence
     const char* closeButton;
 };
 

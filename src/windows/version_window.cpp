@@ -88,7 +88,7 @@ void VersionWindow::BuildJapanese(const std::string& picturePath) {
     Label2 = MakeLabel(this, "Label2", QString(), Bold(SansFont(27)), QRect(20, 42, 374, 36));
     Label2->setText(ToQ(kProgramTitleLine));
     SetColour(Label2, QPalette::WindowText, kTeal);
-    const int tops[] = {92, 116, 148, 172};
+    const int tops[] = {88, 110, 138, 160, 182};
     for (std::size_t i = 0; i < texts.lines.size(); ++i) {
         lines.push_back(MakeLabel(this, QString("Label%1").arg(i + 3), ToQ(texts.lines[i]),
                                   PGothicFont(16), QRect(20, tops[i], 262, 22)));
@@ -117,7 +117,7 @@ void VersionWindow::BuildEnglish() {
     Label2 = MakeLabel(this, "Label2", QString(), Bold(SansFont(27)), QRect(24, 14, 367, 36));
     Label2->setText(ToQ(kProgramTitleLine));
     SetColour(Label2, QPalette::WindowText, kTeal);
-    const int tops[] = {60, 84, 108, 140, 164};
+    const int tops[] = {56, 80, 104, 132, 156, 180};
     for (std::size_t i = 0; i < texts.lines.size(); ++i) {
         lines.push_back(MakeLabel(this, QString("Label%1").arg(i + 3), ToQ(texts.lines[i]),
                                   Bold(SerifFont(19)), QRect(24, tops[i], 367, 24)));

@@ -74,7 +74,8 @@ TEST(VersionWindows, JapaneseWindow) {
     EXPECT_EQ(form2.Label2->font().pixelSize(), 27);
     EXPECT_EQ(form2.Button1->text(), "戻　る");
     // The organisation, the author and the contact: the project's own.
-    ASSERT_EQ(form2.lines.size(), 4u);
+    ASSERT_EQ(form2.lines.size(), 5u);
+    EXPECT_EQ(form2.lines[4]->text(), "ライセンス: GPL-3.0-or-later");
     EXPECT_TRUE(form2.lines[2]->text().contains("Dorvalix maintainers"));
     EXPECT_TRUE(form2.lines[3]->text().contains("README"));
 
@@ -115,8 +116,9 @@ TEST(VersionWindows, EnglishWindow) {
     EXPECT_EQ(form5.Label2->palette().color(QPalette::WindowText), kTeal);
     EXPECT_EQ(form5.Label2->font().pixelSize(), 27);
     EXPECT_TRUE(form5.Label2->font().bold());
-    // Three organisation lines, the author and the contact in a bold serif of 19 px.
-    ASSERT_EQ(form5.lines.size(), 5u);
+    // Three organisation lines, the author, the contact and the licence in a bold serif of 19 px.
+    ASSERT_EQ(form5.lines.size(), 6u);
+    EXPECT_EQ(form5.lines[5]->text(), "License: GPL-3.0-or-later");
     for (QLabel* line : form5.lines) {
         EXPECT_TRUE(line->font().bold());
         EXPECT_EQ(line->font().pixelSize(), 19);
