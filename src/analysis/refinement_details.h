@@ -82,6 +82,15 @@ struct FiguresOfMerit {
     FigureF f;
 };
 
+// One included observation under the fit on 2θ, in table order.
+struct TwoThetaObservation {
+    long double residual = 0;  // 2θobs − (2θcalc + zero), degrees
+    // The regression diagnostics of the fit on 2θ, as for the Q fit with the rows of the
+    // Jacobian in place of the design rows.
+    std::optional<long double> leverage, studentized, cook;
+    bool outlier = false;  // |studentized| > 3
+};
+
 // The fit on 2θ.
 struct TwoThetaFit {
     bool zeroRefined = false;
@@ -92,6 +101,9 @@ struct TwoThetaFit {
     std::vector<long double> qCalc;  // aᵢᵀx of each included observation, in table order
     long double sumSq = 0;           // Σ (2θobs − 2θcalc)², degrees²
     int iterations = 0;
+    // Covariance of x1..xP, then the zero when refined: s²·(JᵀJ)⁻¹ at the minimum.
+    std::vector<std::vector<long double>> covariance;
+    std::vector<TwoThetaObservation> observations;
 };
 
 struct RefinementDetails {
@@ -100,7 +112,7 @@ struct RefinementDetails {
     long double residual = 0;  // R = Σ (Qobs − Qcalc)² with Qcalc = aᵢᵀx
     // Covariance of the coefficients of the Q fit, P × P; empty when N = P.
     std::vector<std::vector<long double>> covariance;
-    CellWithSu reciprocal, direct;  // of the Q fit; zeros when the metric is no cell
+    CellWithSu reciprocal, direct;              // of the Q fit; zeros when the metric is no cell
     std::optional<DetailsMessage> cellRefusal;  // the fitted metric is not positive definite
     std::vector<ObservationDetails> observations;
     FiguresOfMerit merit;

@@ -65,6 +65,33 @@ void Linearise(const Problem& pr, const std::vector<long double>& params,
     }
 }
 
+// Leverage hᵢ = jᵢᵀ(JᵀJ)⁻¹jᵢ, studentised residual tᵢ = eᵢ / (s·√(1 − hᵢ)) and Cook's distance
+// Dᵢ = tᵢ²·hᵢ / (u·(1 − hᵢ)) over the u unknowns, of the model linearised at the minimum
+// (Cook and Weisberg, Residuals and Influence in Regression, 1982, on nonlinear least squares).
+void Diagnose(const std::vector<std::vector<long double>>& jacobian, const SquareMatrix& inverse,
+              const std::vector<long double>& residual, long double s2,
+              std::vector<TwoThetaObservation>& out) {
+    const std::size_t u = jacobian.size();
+    const long double s = std::sqrt(s2);
+    out.assign(residual.size(), {});
+    for (std::size_t i = 0; i < residual.size(); ++i) {
+        TwoThetaObservation& d = out[i];
+        d.residual = residual[i];
+        long double h = 0;
+        for (std::size_t j = 0; j < u; ++j) {
+            for (std::size_t c = 0; c < u; ++c)
+                h += jacobian[j][i] * inverse[j][c] * jacobian[c][i];
+        }
+        d.leverage = h;
+        // Without spread, or with all the weight on one observation, nothing to studentise by.
+        if (!(s > 0) || 1 - h < 1e-12L) continue;
+        const long double t = residual[i] / (s * std::sqrt(1 - h));
+        d.studentized = t;
+        d.cook = t * t * h / (static_cast<long double>(u) * (1 - h));
+        d.outlier = std::fabs(t) > 3;
+    }
+}
+
 DetailsMessage Message(DetailsMessage::Kind kind, const Problem& pr, int i = -1) {
     DetailsMessage m;
     m.kind = kind;
@@ -141,12 +168,15 @@ std::optional<DetailsMessage> FitTwoTheta(const Observations& o, const long doub
     // C = s²·(JᵀJ)⁻¹ at the minimum, s² = S / (N − P − z).
     Linearise(pr, params, jacobian);
     if (!qr.Factor(jacobian)) return Message(DetailsMessage::Kind::TwoThetaSingular, pr);
-    SquareMatrix c = qr.InverseNormalMatrix();
+    const SquareMatrix inverse = qr.InverseNormalMatrix();
     const long double s2 = s / (o.n - unknowns);
+    SquareMatrix c = inverse;
     for (auto& row : c) {
         for (long double& e : row)
             e *= s2;
     }
+    fit.covariance = c;
+    Diagnose(jacobian, inverse, residual, s2, fit.observations);
     fit.zeroRefined = pr.zero;
     fit.coefficients.assign(params.begin(), params.begin() + o.p);
     fit.coefficientSu.clear();

@@ -26,6 +26,7 @@ struct HklOptions {
     bool has_xray = false;
     std::string range = "all";
     bool sort = false;
+    Centring lattice = Centring::P;
 };
 
 // Reads the options; returns false with `problem` set for wrong usage.
@@ -94,6 +95,15 @@ bool ParseOptions(const std::vector<std::string>& args, HklOptions& o, std::stri
             }
             o.range = args[i + 1];
             ++i;
+        } else if (option == "--lattice") {
+            const auto centring =
+                i + 1 < args.size() ? CentringFromLetter(args[i + 1]) : std::nullopt;
+            if (!centring) {
+                problem = "--lattice needs one of P A B C I F R";
+                return false;
+            }
+            o.lattice = *centring;
+            ++i;
         } else if (option == "--sort") {
             o.sort = true;
         } else {
@@ -127,7 +137,7 @@ int RunHklCommand(const std::vector<std::string>& args, std::ostream& out, std::
         HklTable table;
         if (!refusal) {
             const HklParameters parameters{options.system, options.range, options.wavelength,
-                                           options.d_min};
+                                           options.d_min, options.lattice};
             refusal = GenerateHklTable(cell, range, parameters, table);
         }
         if (refusal) {

@@ -8,7 +8,8 @@ const char* const kUsage =
     "                        [--details] [--lattice P|A|B|C|I|F|R]\n"
     "                        [--wavelength L | --xray NAME] [--fit q|2theta] [--zero-shift]\n"
     "       dorvalix-cli hkl --cell A B C ALPHA BETA GAMMA [--system CODE] [--dmin D]\n"
-    "                        [--wavelength L | --xray NAME] [--range all|asym] [--sort]\n";
+    "                        [--wavelength L | --xray NAME] [--range all|asym] [--sort]\n"
+    "                        [--lattice P|A|B|C|I|F|R]\n";
 
 const char* const kHelpText =
     "       dorvalix-cli --help | --version\n"

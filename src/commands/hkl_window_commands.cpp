@@ -35,6 +35,19 @@ constexpr CaptionEntry kCaptions[kHklControlCount] = {
     {"Label3", {"minimum d ", "最小ｄ値"}},
     {"Label4", {"System ", "結晶系"}},
     {"Label6", {"X-Ray", "X線の種類と波長"}},
+    {"Lattice1", {"Lattice Centring", "格子の型"}},
+};
+
+// The letter first, as crystallographers write the Bravais lattice; R with its setting,
+// since the reflection condition −h + k + l = 3n holds on hexagonal axes, obverse.
+constexpr Text kCentringCaptions[7] = {
+    {"P  primitive", "P  単純格子"},
+    {"A  A-face centred", "A  A 底心格子"},
+    {"B  B-face centred", "B  B 底心格子"},
+    {"C  C-face centred", "C  C 底心格子"},
+    {"I  body centred", "I  体心格子"},
+    {"F  all-face centred", "F  面心格子"},
+    {"R  rhombohedral (hexagonal axes, obverse)", "R  菱面体格子（六方晶軸、正位置）"},
 };
 
 // Column 0 of the cell grid, rows a .. γ; blanks line the letters up in the fixed-pitch
@@ -70,6 +83,13 @@ void ApplyCaptions(HklWindowState& state) {
         state.rangeGrid[static_cast<std::size_t>(row)][0] = kRangeLabels[row - 1];
     state.label5 = state.main.systemLabel == kLongCubicName ? std::string(kShortCubicName)
                                                             : state.main.systemLabel;
+    for (std::size_t i = 0; i < state.latticeCaptions.size(); ++i)
+        state.latticeCaptions[i] = CentringCaption(static_cast<Centring>(i), lang);
+}
+
+void CheckLattice(HklWindowState& state) {
+    for (std::size_t i = 0; i < state.latticeChecked.size(); ++i)
+        state.latticeChecked[i] = static_cast<Centring>(i) == state.main.settings.lattice;
 }
 
 void ShowRange(HklWindowState& state) {
@@ -85,7 +105,8 @@ void ShowRange(HklWindowState& state) {
 void GenerateTable(HklWindowState& state, Ui& ui) {
     ++state.tableVersion;
     const HklParameters parameters{state.main.crystalSystem, state.main.settings.hklRange,
-                                   state.main.settings.lamda, state.main.settings.dMin};
+                                   state.main.settings.lamda, state.main.settings.dMin,
+                                   state.main.settings.lattice};
     const HklRefusal refusal = GenerateHklTable(state.CellTexts(), parameters, state.hkl);
     if (refusal) ShowMessage(state, ui, *refusal);
 }
@@ -131,6 +152,10 @@ const char* HklControlName(HklControl control) {
     return kCaptions[static_cast<int>(control)].name;
 }
 
+const char* CentringCaption(Centring centring, Lang lang) {
+    return kCentringCaptions[static_cast<int>(centring)].In(lang);
+}
+
 std::array<std::string, kCellGridRows> HklWindowState::CellTexts() const {
     std::array<std::string, kCellGridRows> texts;
     for (std::size_t row = 0; row < texts.size(); ++row)
@@ -143,6 +168,7 @@ void FormShow(HklWindowState& state, Ui& ui) {
     // Any stored choice other than "all" shows the asymmetric unit checked.
     state.n16Checked = settings.hklRange == "all";
     state.n17Checked = !state.n16Checked;
+    CheckLattice(state);
     state.currentCellsRequested = true;
     state.closeRequested = false;
     state.label7 = settings.xRay;
@@ -288,6 +314,11 @@ void N13Click(HklWindowState& state, Ui& ui) {
         state.label10 = answer;
     }
     RecomputeRangeIfCellKnown(state, ui);
+}
+
+void LatticeClick(HklWindowState& state, Ui&, Centring centring) {
+    state.main.settings.lattice = centring;
+    CheckLattice(state);
 }
 
 std::optional<int> RowAfterScroll(int currentRow, int topRow, int visibleRows) {

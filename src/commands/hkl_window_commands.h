@@ -19,29 +19,30 @@ namespace dorvalix {
 
 // Controls of the window that carry a caption, by their component names.
 enum class HklControl : int {
-    TForm7,  // window title
-    N1,      // first menu
-    N2,      // Calculate
-    N4,      // Sort
-    N15,     // Send to ClipBoard
-    N8,      // no action
-    N19,     // Close
-    N5,      // X-ray menu
-    N6,      // typed wavelength
-    N9,      // cell menu
-    N10,     // Correct Cell Constant
-    N11,     // range menu
-    N12,     // Set hkl Range (submenu)
-    N16,     // all indices
-    N17,     // asymmetric unit
-    N13,     // Set Minimum d-Value
-    Label1,  // cell
-    Label2,  // range
-    Label3,  // minimum d
-    Label4,  // crystal system
-    Label6,  // X-ray
+    TForm7,    // window title
+    N1,        // first menu
+    N2,        // Calculate
+    N4,        // Sort
+    N15,       // Send to ClipBoard
+    N8,        // no action
+    N19,       // Close
+    N5,        // X-ray menu
+    N6,        // typed wavelength
+    N9,        // cell menu
+    N10,       // Correct Cell Constant
+    N11,       // range menu
+    N12,       // Set hkl Range (submenu)
+    N16,       // all indices
+    N17,       // asymmetric unit
+    N13,       // Set Minimum d-Value
+    Label1,    // cell
+    Label2,    // range
+    Label3,    // minimum d
+    Label4,    // crystal system
+    Label6,    // X-ray
+    Lattice1,  // lattice centring menu
 };
-inline constexpr int kHklControlCount = static_cast<int>(HklControl::Label6) + 1;
+inline constexpr int kHklControlCount = static_cast<int>(HklControl::Lattice1) + 1;
 
 // The caption of a control in a language.
 const char* HklCaption(HklControl control, Lang lang);
@@ -51,6 +52,12 @@ const char* HklControlName(HklControl control);
 // The wavelength preset items, in menu order; each caption is the preset's name.
 inline constexpr std::array<const char*, 8> kPresetItemNames = {
     "CuKa1", "CuKa11", "FeLa1", "FeKa11", "CrKa1", "CrKa11", "MoKa1", "MoKa11"};
+
+// The lattice centring items, in menu order P, A, B, C, I, F, R, and their captions (the
+// letter and the lattice's name), which the refinement details window shares.
+inline constexpr std::array<const char*, 7> kLatticeItemNames = {
+    "LatticeP", "LatticeA", "LatticeB", "LatticeC", "LatticeI", "LatticeF", "LatticeR"};
+const char* CentringCaption(Centring centring, Lang lang);
 
 // Texts of the input boxes and of the typed-wavelength X-ray name.
 extern const Text kWavelengthInputTitle;   // "X-Ray Wave Length"
@@ -96,8 +103,10 @@ struct HklWindowState {
     std::string label8;   // wavelength
     std::string label10;  // minimum d
     std::array<std::string, kHklControlCount> captions;
-    bool n16Checked = false;  // all indices
-    bool n17Checked = false;  // asymmetric unit
+    bool n16Checked = false;                     // all indices
+    bool n17Checked = false;                     // asymmetric unit
+    std::array<std::string, 7> latticeCaptions;  // the lattice items, P .. R
+    std::array<bool, 7> latticeChecked{};        // the check mark of the stored centring
 
     // Requests to the window: put the current cells where an opening puts them (cell grid
     // row 0, column 1; table row 1, column 0) and give the table the focus; close.
@@ -119,7 +128,7 @@ extern const std::array<const char*, kHklColumns> kHklTableHeader;
 
 // --- Opening ---------------------------------------------------------------------------
 
-// Every opening: check marks from hkl_range, current cells and focus, the labels, the
+// Every opening: check marks from hkl_range and lattice, current cells and focus, the labels, the
 // captions and fixed texts of the language, the grids emptied, and with a valid result
 // whose a is greater than 0 the refined cell, its range and its table.
 void FormShow(HklWindowState& state, Ui& ui);
@@ -139,6 +148,9 @@ void N12Click(HklWindowState& state, Ui& ui);  // the range submenu opens: the i
 void N16Click(HklWindowState& state, Ui& ui);  // all indices
 void N17Click(HklWindowState& state, Ui& ui);  // asymmetric unit
 void N13Click(HklWindowState& state, Ui& ui);  // minimum d
+// A lattice centring: stored as "lattice", checked; like the range choice it takes effect
+// at the next Calculate.
+void LatticeClick(HklWindowState& state, Ui& ui, Centring centring);
 
 // --- Steps the commands share ----------------------------------------------------------
 

@@ -44,6 +44,7 @@ enum class Control : int {
     N3,
     N4,
     hkld1,
+    Details1,
     N7,
     N8,
     N9,

@@ -1,5 +1,6 @@
 #include "main_menu.h"
 
+#include "details_window_commands.h"
 #include "main_commands.h"
 
 namespace dorvalix {
@@ -31,7 +32,9 @@ const std::vector<MenuDefinition>& MainMenus() {
         {C::N14,
          {Item(C::N15, N15Click), Item(C::N16, N16Click), Item(C::N17, N17Click),
           Item(C::N20, N20Click), Item(C::N21, N21Click)}},
-        {C::N3, {Separator(), Item(C::N4, N4Click), Item(C::hkld1, hkld1Click)}},
+        {C::N3,
+         {Separator(), Item(C::N4, N4Click), Item(C::hkld1, hkld1Click),
+          Item(C::Details1, Details1Click)}},
         {C::N7,
          {Item(C::N8, N8Click), Item(C::N9, N9Click), Separator(),
           Item(C::dorvalix1, dorvalix1Click)}},
@@ -72,6 +75,7 @@ const MenuKeys& KeysOf(Control control) {
         {C::N3, {'C', {}}},
         {C::N4, {'E', {"F9", "Ctrl+R"}}},
         {C::hkld1, {'h', {"Ctrl+H"}}},
+        {C::Details1, {'R', {}}},
         {C::N7, {'A', {}}},
         {C::N8, {'H', {"F1"}}},
         {C::N9, {'V', {}}},
@@ -102,6 +106,10 @@ std::string WithMnemonic(const std::string& caption, char letter) {
         out += c;
     }
     return out;
+}
+
+bool MenuItemEnabled(const MainState& state, Control control) {
+    return control != Control::Details1 || DetailsAvailable(state);
 }
 
 }  // namespace dorvalix

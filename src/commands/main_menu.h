@@ -41,4 +41,8 @@ const MenuKeys& KeysOf(Control control);
 // `letter` is 0 or missing), and every "&" of the caption itself doubled so that it shows.
 std::string WithMnemonic(const std::string& caption, char letter);
 
+// Whether a menu item can be chosen in the state: "Refinement Details..." needs a result
+// that describes the table; every other item always can.
+bool MenuItemEnabled(const MainState& state, Control control);
+
 }  // namespace dorvalix

@@ -28,6 +28,14 @@ std::string RealText(long double value) {
     return FormatGeneral(static_cast<double>(value));
 }
 
+// The letter in either case; P for anything else.
+Centring ReadLattice(const IniText& ini) {
+    std::string text = ini.Value(kSettingsSection, "lattice").value_or("P");
+    if (text.size() == 1 && text[0] >= 'a' && text[0] <= 'z')
+        text[0] = static_cast<char>(text[0] - 32);
+    return CentringFromLetter(text).value_or(Centring::P);
+}
+
 }  // namespace
 
 std::string SettingsFileName(const std::string& executablePath) {
@@ -63,6 +71,7 @@ AppSettings LoadSettings(const std::string& path) {
     s.dMin = ReadReal(ini, "d_min", s.dMin);
     s.xRay = ini.Value(kSettingsSection, "x_ray").value_or(s.xRay);
     s.hklRange = ini.Value(kSettingsSection, "hkl_range").value_or(s.hklRange);
+    s.lattice = ReadLattice(ini);
     return s;
 }
 
@@ -80,7 +89,8 @@ void SaveSettings(const std::string& path, const AppSettings& settings) {
                          {"lamda", RealText(settings.lamda)},
                          {"d_min", RealText(settings.dMin)},
                          {"x_ray", settings.xRay},
-                         {"hkl_range", settings.hklRange}});
+                         {"hkl_range", settings.hklRange},
+                         {"lattice", std::string(1, CentringLetter(settings.lattice))}});
 }
 
 }  // namespace dorvalix

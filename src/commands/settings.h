@@ -1,8 +1,10 @@
-// The settings that survive from one run to the next: the language and the four choices
-// of the hkl table window, kept in an INI file beside the executable.
+// The settings that survive from one run to the next: the language, the four choices of the
+// hkl table window and the lattice centring, kept in an INI file beside the executable.
 #pragma once
 
 #include <string>
+
+#include "centring.h"
 
 namespace dorvalix {
 
@@ -12,6 +14,8 @@ struct AppSettings {
     long double dMin = 1.5;        // "d_min": smallest d listed, Å
     std::string xRay = "Cu-Ka";    // "x_ray": name of the X-ray choice
     std::string hklRange = "all";  // "hkl_range": "all" or "asym"
+    // "lattice": the centring, "P" .. "R", of the hkl table and the refinement details.
+    Centring lattice = Centring::P;
 };
 
 inline constexpr const char* kSettingsSection = "Dorvalix";
@@ -25,10 +29,11 @@ std::string SettingsFileName(const std::string& executablePath);
 std::string ProgramTitle(const std::string& executablePath);
 
 // Reads the settings; a missing file, section or key gives its default, and so does a real
-// value that is empty or not a number. Nothing is reported and no range is checked.
+// value that is empty or not a number, and a lattice that is not one of the seven letters.
+// Nothing is reported and no range is checked.
 AppSettings LoadSettings(const std::string& path);
 
-// Writes the five keys in their order, each from `settings`. Throws IoError
+// Writes the five keys in their order and then "lattice", each from `settings`. Throws IoError
 // "<path> に書き込めません" when the file cannot be written; the file then stays as it was.
 void SaveSettings(const std::string& path, const AppSettings& settings);
 

@@ -25,13 +25,14 @@ struct FileDialogOptions {
 
 // The windows the main window shows on demand, by their form names.
 enum class SecondaryWindow {
-    TForm2,  // version window, Japanese
-    TForm3,  // help window, Japanese
-    TForm4,  // calculation principle
-    TForm5,  // version window, English
-    TForm6,  // help window, English
-    TForm7,  // hkl table window
-    TForm8,  // cell constant dialog
+    TForm2,   // version window, Japanese
+    TForm3,   // help window, Japanese
+    TForm4,   // calculation principle
+    TForm5,   // version window, English
+    TForm6,   // help window, English
+    TForm7,   // hkl table window
+    TForm8,   // cell constant dialog
+    TForm10,  // refinement details window, modeless
 };
 
 class Ui {
@@ -69,7 +70,8 @@ class Ui {
     // Asks the desktop to open a web address; the outcome is not reported.
     virtual void OpenUrl(const std::string& url) = 0;
 
-    // Shows one of the secondary windows modally and returns when it closes.
+    // Shows one of the secondary windows; a modal one returns when it closes, the modeless
+    // refinement details window at once.
     virtual void ShowWindow(SecondaryWindow window) = 0;
 
     // A progress display for a long command: Begin with the number of steps, positions

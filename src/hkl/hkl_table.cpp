@@ -279,6 +279,7 @@ HklRefusal GenerateHklTable(const HklCell& cell, const IndexRange& range, const 
             for (int l = range.lmin; l <= range.lmax; ++l) {
                 if (h == 0 && k == 0 && l == 0) continue;
                 if (asym && !InAsymmetricUnit(p.system, h, k, l)) continue;
+                if (!KeptByCentring(p.lattice, h, k, l)) continue;
                 const long double z = l;
                 // Summed in the order h, k, l, hk, kl, hl, as SpacingD does.
                 const long double s =

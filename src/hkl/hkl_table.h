@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "centring.h"
 #include "lang.h"
 
 namespace dorvalix {
@@ -143,7 +144,14 @@ struct HklParameters {
     std::string_view range_choice;  // "all", "asym"; any other text keeps nothing
     long double wavelength = 1.54178L;
     long double d_min = 1.5L;
+    Centring lattice = Centring::P;  // reflections it makes absent are left out
 };
+
+// Whether a generated (h, k, l) stays in the table under the lattice centring: with P every
+// one does, without a test on the indices.
+inline bool KeptByCentring(Centring lattice, int h, int k, int l) {
+    return lattice == Centring::P || AllowedByCentring(lattice, h, k, l);
+}
 
 // Keeps one representative of each class of reflections the Laue symmetry of the system
 // makes equivalent; codes outside 1..8 keep every triple.
@@ -157,11 +165,11 @@ double ArcSinSafe(double x);
 long double TwoThetaDegrees(long double wavelength, long double d);
 
 // Every (h, k, l) of the range with h outermost and l innermost, each ascending, except
-// (0, 0, 0), those outside the range choice, those with d < d_min·(1 − 10⁻⁹) and those
-// with d ≤ λ ÷ 2, into `table` (emptied first). Refused, with the table left empty, for a
-// λ or minimum d that is not positive, a range of more than kMaxIndexTriples triples and
-// a table of more than kMaxReflections reflections. FloatFault for a degenerate cell: the
-// rows made before it stay.
+// (0, 0, 0), those outside the range choice, those the lattice centring makes absent, those
+// with d < d_min·(1 − 10⁻⁹) and those with d ≤ λ ÷ 2, into `table` (emptied first). Refused, with
+// the table left empty, for a λ or minimum d that is not positive, a range of more than
+// kMaxIndexTriples triples and a table of more than kMaxReflections reflections. FloatFault for a
+// degenerate cell: the rows made before it stay.
 HklRefusal GenerateHklTable(const HklCell& cell, const IndexRange& range,
                             const HklParameters& parameters, HklTable& table);
 

@@ -31,9 +31,17 @@ std::string CsvRecord(const std::vector<std::string>& fields) {
 }
 
 std::string BuildObservationCsv(const ObservationTable& table, const RefinementDetails& d) {
-    std::string out = CsvRecord({"row", "h", "k", "l", "d_obs", "d_calc", "d_diff", "q_obs",
-                                 "q_calc", "q_diff", "two_theta_obs", "two_theta_calc", "leverage",
-                                 "studentized", "cook", "excluded"});
+    std::vector<std::string> header = {
+        "row",      "h",           "k",      "l",       "d_obs",         "d_calc",
+        "d_diff",   "q_obs",       "q_calc", "q_diff",  "two_theta_obs", "two_theta_calc",
+        "leverage", "studentized", "cook",   "excluded"};
+    const TwoThetaFit* fit = d.twoTheta ? &*d.twoTheta : nullptr;
+    if (fit) {
+        header.insert(header.end(),
+                      {"two_theta_fit_d_calc", "two_theta_fit_residual", "two_theta_fit_leverage",
+                       "two_theta_fit_studentized", "two_theta_fit_cook"});
+    }
+    std::string out = CsvRecord(header);
     const long double lambda = d.merit.wavelength;
     std::size_t k = 0;
     for (int r = 1; r <= static_cast<int>(table.filled); ++r) {
@@ -45,12 +53,19 @@ std::string BuildObservationCsv(const ObservationTable& table, const RefinementD
         }
         const bool excluded = table.IsExcluded(r) || k >= d.observations.size();
         if (!excluded) {
-            const ObservationDetails& o = d.observations[k++];
+            const ObservationDetails& o = d.observations[k];
             f.insert(f.end(),
                      {CsvNumber(o.dObs), CsvNumber(o.dCalc), CsvNumber(o.dObs - o.dCalc),
                       CsvNumber(o.qObs), CsvNumber(o.qCalc), CsvNumber(o.qObs - o.qCalc),
                       CsvNumber(o.twoThetaObs), CsvNumber(o.twoThetaCalc), CsvNumber(o.leverage),
                       CsvNumber(o.studentized), CsvNumber(o.cook), "false"});
+            if (fit) {
+                const TwoThetaObservation& t = fit->observations[k];
+                f.insert(f.end(),
+                         {CsvNumber(1 / std::sqrt(fit->qCalc[k])), CsvNumber(t.residual),
+                          CsvNumber(t.leverage), CsvNumber(t.studentized), CsvNumber(t.cook)});
+            }
+            ++k;
         } else {
             // Only what the observation itself gives; a d that is no number as it stands.
             long double dObs;
@@ -66,6 +81,7 @@ std::string BuildObservationCsv(const ObservationTable& table, const RefinementD
                          {std::string(Trim(table.Cell(0, r))), "", "", "", "", "", "", ""});
             }
             f.insert(f.end(), {"", "", "", "true"});
+            if (fit) f.insert(f.end(), 5, "");
         }
         out += CsvRecord(f);
     }

@@ -24,7 +24,10 @@ std::string CsvRecord(const std::vector<std::string>& fields);
 
 // One record per observation of the table (excluded ones too): row, h, k, l, d_obs,
 // d_calc, d_diff, q_obs, q_calc, q_diff, two_theta_obs, two_theta_calc, leverage,
-// studentized, cook, excluded; the calculated values and diagnostics of the Q fit.
+// studentized, cook, excluded; the calculated values and diagnostics of the Q fit. When a
+// fit on 2θ was made, its own follow: two_theta_fit_d_calc, two_theta_fit_residual
+// (2θobs − zero − 2θcalc, degrees), two_theta_fit_leverage, two_theta_fit_studentized,
+// two_theta_fit_cook.
 std::string BuildObservationCsv(const ObservationTable& table, const RefinementDetails& details);
 
 }  // namespace dorvalix

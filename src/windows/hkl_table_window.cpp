@@ -162,6 +162,18 @@ void HklTableWindow::BuildMenus() {
     action(n12, HklControl::N16, N16Click)->setCheckable(true);
     action(n12, HklControl::N17, N17Click)->setCheckable(true);
     action(n11, HklControl::N13, N13Click);
+
+    QMenu* lattice = menu(nullptr, HklControl::Lattice1);
+    for (std::size_t i = 0; i < lattices_.size(); ++i) {
+        QAction* a = lattice->addAction(QString());
+        a->setObjectName(kLatticeItemNames[i]);
+        a->setCheckable(true);
+        lattices_[i] = a;
+        const auto centring = static_cast<Centring>(i);
+        connect(a, &QAction::triggered, this, [this, centring] {
+            Run([centring](HklWindowState& s, Ui& ui) { LatticeClick(s, ui, centring); });
+        });
+    }
 }
 
 GridView* HklTableWindow::MakeSmallGrid(QWidget* parent, const char* name, TextGridModel* model,
@@ -323,6 +335,10 @@ void HklTableWindow::SyncFromState() {
     }
     Action(HklControl::N16)->setChecked(s.n16Checked);
     Action(HklControl::N17)->setChecked(s.n17Checked);
+    for (std::size_t i = 0; i < lattices_.size(); ++i) {
+        lattices_[i]->setText(ToQ(s.latticeCaptions[i]));
+        lattices_[i]->setChecked(s.latticeChecked[i]);
+    }
 
     const std::pair<QLabel*, HklControl> captionLabels[] = {{Label4, HklControl::Label4},
                                                             {Label1, HklControl::Label1},

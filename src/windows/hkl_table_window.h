@@ -44,6 +44,7 @@ class HklTableWindow : public QDialog {
     }
     QMenu* Menu(HklControl control) const { return menus_[static_cast<std::size_t>(control)]; }
     QAction* PresetAction(int preset) const { return presets_[static_cast<std::size_t>(preset)]; }
+    QAction* LatticeAction(Centring c) const { return lattices_[static_cast<std::size_t>(c)]; }
     HklTableModel* TableModel() const { return tableModel_; }
 
     // The controls, by their component names.
@@ -86,6 +87,7 @@ class HklTableWindow : public QDialog {
     std::array<QAction*, kHklControlCount> actions_{};
     std::array<QMenu*, kHklControlCount> menus_{};
     std::array<QAction*, 8> presets_{};
+    std::array<QAction*, 7> lattices_{};
     QStyle* silverGridStyle_ = nullptr;
     std::uint64_t shownTableVersion_ = ~std::uint64_t{0};
     bool syncing_ = false;

@@ -15,6 +15,7 @@
 #include "principle_window.h"
 #include "program_arguments.h"
 #include "qt_ui.h"
+#include "refinement_details_window.h"
 #include "settings.h"
 #include "sort_progress_window.h"
 #include "version_window.h"
@@ -79,6 +80,11 @@ int main(int argc, char* argv[]) {
     dorvalix::HklTableWindow form7(ui, form.State(), &form);
     dorvalix::CellConstantDialog form8(ui, form7.State(), &form7);
     dorvalix::SortProgressWindow form9(&form7);
+    // The modeless details window follows every command of the main window.
+    dorvalix::RefinementDetailsWindow form10(ui, form.State(), &form);
+    QObject::connect(&form, &dorvalix::MainWindow::StateShown, &form10, [&] {
+        if (form10.isVisible()) form10.Follow();
+    });
     // While a window is open, the boxes and input dialogs of its commands belong to it.
     ui.SetWindowOpener(dorvalix::SecondaryWindow::TForm2, [&] { form2.Open(); });
     ui.SetWindowOpener(dorvalix::SecondaryWindow::TForm3, [&] {
@@ -107,6 +113,7 @@ int main(int argc, char* argv[]) {
         form8.Open();
         ui.SetParent(&form7);
     });
+    ui.SetWindowOpener(dorvalix::SecondaryWindow::TForm10, [&] { form10.Open(); });
     ui.SetProgressHooks({[&](int maximum) { form9.Begin(maximum); },
                          [&](int position) { form9.SetPosition(position); }, [&] { form9.End(); }});
     form.show();

@@ -325,7 +325,10 @@ void MainWindow::SyncFromState() {
         const Control control = static_cast<Control>(i);
         const QString caption = ToQ(WithMnemonic(s.captions[static_cast<std::size_t>(i)],
                                                  english ? KeysOf(control).mnemonic : 0));
-        if (QAction* action = actions_[static_cast<std::size_t>(i)]) action->setText(caption);
+        if (QAction* action = actions_[static_cast<std::size_t>(i)]) {
+            action->setText(caption);
+            action->setEnabled(MenuItemEnabled(s, control));
+        }
         if (QMenu* menu = menus_[static_cast<std::size_t>(i)]) menu->setTitle(caption);
     }
 
@@ -348,6 +351,7 @@ void MainWindow::SyncFromState() {
         state_->gridFocusRequested = false;
     }
     syncing_ = false;
+    emit StateShown();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -44,6 +44,12 @@ class MainWindow : public QMainWindow {
     // Reads the observation file named on the command line, as Read from File would.
     void ReadFileAtStart(const std::string& path);
 
+  signals:
+    // The window has drawn itself after a command: the modeless windows that follow its
+    // state look again.
+    void StateShown();
+
+  public:
     // The menu item or the menu of a control of the caption table.
     QAction* Action(Control control) const { return actions_[static_cast<std::size_t>(control)]; }
     QMenu* Menu(Control control) const { return menus_[static_cast<std::size_t>(control)]; }

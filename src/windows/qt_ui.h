@@ -35,6 +35,7 @@ class QtUi : public Ui {
 
     // The window the boxes and dialogs belong to.
     void SetParent(QWidget* parent) { parent_ = parent; }
+    QWidget* Parent() const { return parent_; }
     // What shows a secondary window modally; a window without one is not shown.
     void SetWindowOpener(SecondaryWindow window, std::function<void()> open);
     // What shows the progress of a long command; without them nothing is shown.

@@ -49,6 +49,20 @@ TEST(HklCommand, SiliconAsymmetricUnitSorted) {
     EXPECT_EQ(o.err, "");
 }
 
+// The silicon worked example with its F lattice: the all-odd and all-even reflections.
+TEST(HklCommand, LatticeLeavesOutTheAbsentReflections) {
+    const Outcome o = RunHkl(
+        Args("--cell 5.431 5.431 5.431 90 90 90 --system 1 --range asym --sort --lattice F"));
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out,
+              "   3.1356  1  1  1  28.46\n   2.7155  0  0  2  32.98\n   1.9201  2  2  0  47.34\n"
+              "   1.6375  3  1  1  56.17\n   1.5678  2  2  2  58.91\n");
+    EXPECT_EQ(RunHkl(Args("--cell 5.431 5.431 5.431 90 90 90 --system 1 --range asym --sort "
+                          "--lattice P"))
+                  .out,
+              kSiliconSorted);
+}
+
 // The clipboard text's lines ended by LF alone, as the command prints them.
 std::string WithLineFeeds(std::string text) {
     std::erase(text, '\r');
@@ -95,6 +109,9 @@ TEST(HklCommand, WrongUsageExitsWithTwo) {
              "--cell 5 5 5 90 90 90 --xray Cu-Ka --wavelength 1.5",
              "--cell 5 5 5 90 90 90 --wavelength 1.5 --xray Cu-Ka",
              "--cell 5 5 5 90 90 90 --sorted",
+             "--cell 5 5 5 90 90 90 --lattice",
+             "--cell 5 5 5 90 90 90 --lattice i",
+             "--cell 5 5 5 90 90 90 --lattice X",
          }) {
         const Outcome o = RunHkl(Args(line));
         EXPECT_EQ(o.status, 2) << line;

@@ -57,6 +57,12 @@ class HklWindow : public ::testing::Test {
             RunCommand(ui, [&] { BitBtn1Click(dialog, *window, ui); });
         };
     }
+    static std::string HklLine(const HklReflection& r) {
+        std::string line;
+        for (int col = 0; col < 5; ++col)
+            line += HklCellText(r, col);
+        return line;
+    }
     std::string Cell(std::size_t row, int col) const {
         return HklCellText(window->hkl.table[row], col);
     }
@@ -183,6 +189,67 @@ TEST_F(HklWindow, RangeChoiceSetsTheCheckMarks) {
     EXPECT_TRUE(window->n17Checked);
 }
 
+// --- Lattice centring ------------------------------------------------------------------
+
+std::vector<Centring> Checked(const HklWindowState& window) {
+    std::vector<Centring> checked;
+    for (std::size_t i = 0; i < window.latticeChecked.size(); ++i)
+        if (window.latticeChecked[i]) checked.push_back(static_cast<Centring>(i));
+    return checked;
+}
+
+TEST_F(HklWindow, LatticeMenuChecksTheStoredCentring) {
+    ASSERT_TRUE(Open());
+    EXPECT_EQ(Checked(*window), std::vector<Centring>{Centring::P});  // the default
+    EXPECT_EQ(window->latticeCaptions[0], "P  primitive");
+    EXPECT_EQ(window->latticeCaptions[4], "I  body centred");
+    main->settings.lattice = Centring::R;
+    main->settings.lang = "j";
+    ASSERT_TRUE(Open());
+    EXPECT_EQ(Checked(*window), std::vector<Centring>{Centring::R});
+    EXPECT_EQ(window->latticeCaptions[5], "F  面心格子");
+    ASSERT_TRUE(RunCommand(ui, [&] { LatticeClick(*window, ui, Centring::C); }));
+    EXPECT_EQ(main->settings.lattice, Centring::C);
+    EXPECT_EQ(Checked(*window), std::vector<Centring>{Centring::C});
+    EXPECT_TRUE(ui.calls.empty());
+}
+
+// The monoclinic example is C2/c: with C the next Calculate lists only h + k even, and the
+// copy holds those rows; back at P the table is the one of before, row for row.
+TEST_F(HklWindow, LatticeCentringTakesEffectAtTheNextCalculate) {
+    Execute();
+    ASSERT_TRUE(Open());
+    const HklTable primitive = window->hkl.table;
+    ASSERT_EQ(primitive.size(), 548u);
+    ASSERT_TRUE(RunCommand(ui, [&] { LatticeClick(*window, ui, Centring::C); }));
+    EXPECT_EQ(window->hkl.table.size(), 548u);  // the table on screen stays
+    ASSERT_TRUE(Run(N2Click));
+    std::vector<std::string> expected;
+    for (const HklReflection& r : primitive) {
+        if ((r.h + r.k) % 2 == 0) expected.push_back(HklLine(r));
+    }
+    std::vector<std::string> centred;
+    for (const HklReflection& r : window->hkl.table)
+        centred.push_back(HklLine(r));
+    EXPECT_EQ(centred, expected);
+    EXPECT_EQ(window->hkl.grid_rows, static_cast<int>(expected.size()) + 1);
+
+    ASSERT_TRUE(Run(N15Click));
+    std::istringstream copy(ui.clipboardText);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(copy, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    EXPECT_EQ(lines, expected);
+
+    ASSERT_TRUE(RunCommand(ui, [&] { LatticeClick(*window, ui, Centring::P); }));
+    ASSERT_TRUE(Run(N2Click));
+    ASSERT_EQ(window->hkl.table.size(), primitive.size());
+    for (std::size_t i = 0; i < primitive.size(); ++i)
+        ASSERT_EQ(HklLine(window->hkl.table[i]), HklLine(primitive[i])) << i;
+}
+
 // --- Captions ----------------------------------------------------------------------------
 
 TEST_F(HklWindow, CaptionsAndFixedTextsFollowTheLanguage) {
@@ -212,6 +279,7 @@ TEST_F(HklWindow, CaptionsAndFixedTextsFollowTheLanguage) {
         {HklControl::Label3, "minimum d ", "最小ｄ値"},
         {HklControl::Label4, "System ", "結晶系"},
         {HklControl::Label6, "X-Ray", "X線の種類と波長"},
+        {HklControl::Lattice1, "Lattice Centring", "格子の型"},
     };
     static_assert(std::size(captions) == kHklControlCount);
     const struct {

@@ -87,6 +87,7 @@ const CaptionRow kCaptionTable[] = {
     {Control::N3, " Calculation ", " 計　算 "},
     {Control::N4, "Execute ", "実　行 "},
     {Control::hkld1, "hkl Table", "h,k,l 表の作成"},
+    {Control::Details1, "Refinement Details...", "精密化の詳細..."},
     {Control::N7, " About Dorvalix ", " 説　明 "},
     {Control::N8, "How to use ", "説　明 "},
     {Control::N9, "Version ", "バージョン情報 "},
@@ -410,7 +411,7 @@ TEST_F(MainCommands, ExitAsksAndSavesOnlyOnOk) {
     EXPECT_TRUE(state->closeRequested);
     EXPECT_EQ(ReadText(dir.Path("dorvalixini")),
               "[Theirs]\nkey=value\n[Dorvalix]\nlang=j\nlamda=1.54178\nd_min=1.5\n"
-              "x_ray= Set W.L.\nhkl_range=all\n");
+              "x_ray= Set W.L.\nhkl_range=all\nlattice=P\n");
 }
 
 TEST_F(MainCommands, AnotherExecutableNameHasItsOwnSettings) {
@@ -481,7 +482,7 @@ TEST(MainMenus, MenusAndItemsStandInTheirOrderWithTheirSeparators) {
                          "N1: Cibic1 tetragonal1 Orthorhombic1 trigonal Hexagonal1 "
                          "Monoclinic901 Monoclinic902 Triclinic1",
                          "N14: N15 N16 N17 N20 N21",
-                         "N3: - N4 hkld1",
+                         "N3: - N4 hkld1 Details1",
                          "N7: N8 N9 - dorvalix1",
                          "English1: English2 Japanese1",
                      }));

@@ -51,6 +51,7 @@ TEST_F(SettingsFile, NoFileGivesTheDefaults) {
     EXPECT_EQ(s.dMin, 1.5L);
     EXPECT_EQ(s.xRay, "Cu-Ka");
     EXPECT_EQ(s.hklRange, "all");
+    EXPECT_EQ(s.lattice, Centring::P);
 }
 
 TEST_F(SettingsFile, StoredValuesAreTakenWithoutRangeChecks) {
@@ -77,10 +78,42 @@ TEST_F(SettingsFile, AnEmptyTextIsKeptButAMissingKeyGivesTheDefault) {
     EXPECT_EQ(s.hklRange, "all");
 }
 
-TEST_F(SettingsFile, ANewFileHasTheFiveKeysInOrder) {
+TEST_F(SettingsFile, ANewFileHasTheFiveKeysInOrderAndThenTheLattice) {
     SaveSettings(path, AppSettings{});
     EXPECT_EQ(ReadText(path),
-              "[Dorvalix]\nlang=j\nlamda=1.54178\nd_min=1.5\nx_ray=Cu-Ka\nhkl_range=all\n");
+              "[Dorvalix]\nlang=j\nlamda=1.54178\nd_min=1.5\nx_ray=Cu-Ka\nhkl_range=all\n"
+              "lattice=P\n");
+}
+
+// The lattice is one of the seven letters, in either case; anything else reads as P.
+TEST_F(SettingsFile, LatticeIsOneOfTheSevenLetters) {
+    const std::pair<const char*, Centring> cases[] = {
+        {"lattice=I\n", Centring::I},
+        {"lattice=f\n", Centring::F},
+        {"LATTICE= R \n", Centring::R},
+        {"lattice=C\n", Centring::C},
+        {"lattice=\n", Centring::P},
+        {"lattice=X\n", Centring::P},
+        {"lattice=II\n", Centring::P},
+        {"lattice=Fd-3m\n", Centring::P},
+        {"", Centring::P},
+    };
+    for (const auto& [keys, expected] : cases)
+        EXPECT_EQ(LoadWith(keys).lattice, expected) << keys;
+}
+
+// An older file without the key gets it after the five it has, which keep their places and
+// texts.
+TEST_F(SettingsFile, SavingAddsTheLatticeAfterTheFiveKeys) {
+    WriteText(path, "[Dorvalix]\nlang=e\nlamda=0.710678\nd_min=1.5\nx_ray=Mo-Ka\nhkl_range=asym\n");
+    AppSettings s = LoadSettings(path);
+    EXPECT_EQ(s.lattice, Centring::P);
+    s.lattice = Centring::I;
+    SaveSettings(path, s);
+    EXPECT_EQ(ReadText(path),
+              "[Dorvalix]\nlang=e\nlamda=0.710678\nd_min=1.5\nx_ray=Mo-Ka\nhkl_range=asym\n"
+              "lattice=I\n");
+    EXPECT_EQ(LoadSettings(path).lattice, Centring::I);
 }
 
 TEST_F(SettingsFile, SavingKeepsOtherSectionsAndKeysAndRoundTrips) {
@@ -93,16 +126,18 @@ TEST_F(SettingsFile, SavingKeepsOtherSectionsAndKeysAndRoundTrips) {
     s.dMin = 0.44L;
     s.xRay = "Mo-Ka";
     s.hklRange = "asym";
+    s.lattice = Centring::F;
     SaveSettings(path, s);
     EXPECT_EQ(ReadText(path),
               "[Other]\r\nlang=zz\r\n\r\n[DORVALIX]\r\nhkl_range=asym\r\nmine=1\r\nlang=e\r\n"
-              "lamda=1.5406\r\nd_min=0.44\r\nx_ray=Mo-Ka\r\n\r\n[Last]\r\nk=v\r\n");
+              "lamda=1.5406\r\nd_min=0.44\r\nx_ray=Mo-Ka\r\nlattice=F\r\n\r\n[Last]\r\nk=v\r\n");
     const AppSettings back = LoadSettings(path);
     EXPECT_EQ(back.lang, "e");
     EXPECT_EQ(back.lamda, static_cast<long double>(1.5406));
     EXPECT_EQ(back.dMin, static_cast<long double>(0.44));
     EXPECT_EQ(back.xRay, "Mo-Ka");
     EXPECT_EQ(back.hklRange, "asym");
+    EXPECT_EQ(back.lattice, Centring::F);
 }
 
 TEST_F(SettingsFile, RealsAreWrittenInTheShortestForm) {

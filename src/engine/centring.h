@@ -1,4 +1,5 @@
-// Lattice centring: which reflections a centred lattice lets through.
+// Lattice centring: which reflections a centred lattice lets through. The refinement details
+// count the lines a centring allows; the hkl table leaves the others out.
 #pragma once
 
 #include <cstdint>
