@@ -128,9 +128,13 @@ QVariant DetailsTableModel::data(const QModelIndex& index, int role) const {
 
 QVariant DetailsTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || section < 0 || section >= kDetailsColumns) return {};
-    if (role == Qt::DisplayRole)
-        return ToQ(state_.columnCaptions[static_cast<std::size_t>(section)]);
-    return {};
+    if (role != Qt::DisplayRole) return {};
+    QString caption = ToQ(state_.columnCaptions[static_cast<std::size_t>(section)]);
+    // The sorted column says which way; the header's own indicator would flip itself on a
+    // click before the command decides.
+    if (state_.sortColumn && static_cast<int>(*state_.sortColumn) == section)
+        caption += state_.sortAscending ? QString::fromUtf8(" ▲") : QString::fromUtf8(" ▼");
+    return caption;
 }
 
 void DetailsTableModel::Reset() {
@@ -337,7 +341,7 @@ QWidget* RefinementDetailsWindow::BuildPlot() {
     for (QValueAxis* axis : {XAxis, YAxis}) {
         axis->setTitleFont(SansFont(kFontPixels));
         axis->setLabelsFont(SansFont(kFontPixels - 1));
-        axis->setTickType(QValueAxis::TicksDynamic);
+        axis->setTickType(QValueAxis::TicksFixed);
     }
     Chart->addAxis(XAxis, Qt::AlignBottom);
     Chart->addAxis(YAxis, Qt::AlignLeft);
@@ -514,12 +518,6 @@ void RefinementDetailsWindow::SyncFromState() {
         shownVersion_ = s.version;
         SyncSummary();
         tableModel_->Reset();
-        QHeaderView* header = ReflectionGrid->horizontalHeader();
-        header->setSortIndicatorShown(s.sortColumn.has_value());
-        if (s.sortColumn) {
-            header->setSortIndicator(static_cast<int>(*s.sortColumn),
-                                     s.sortAscending ? Qt::AscendingOrder : Qt::DescendingOrder);
-        }
         SyncPlot();
     }
     syncing_ = false;
@@ -598,24 +596,20 @@ void RefinementDetailsWindow::SyncPlot() {
             largest = std::max(largest, std::fabs(p.y));
     }
     const double y = largest > 0 ? largest * 1.15 : 1;
-    ZeroLine->replace(QList<QPointF>{{x0, 0}, {x1, 0}});
+    // The zero line runs across every angle, so that it stays whole when zoomed out.
+    ZeroLine->replace(QList<QPointF>{{-10, 0}, {190, 0}});
     Chart->zoomReset();
+    // A fixed number of ticks at round values: a zoom never asks for thousands of them.
     XAxis->setRange(x0, x1);
+    XAxis->setTickCount(6);
+    XAxis->applyNiceNumbers();
     YAxis->setRange(-y, y);
-    XAxis->setLabelFormat(TickFormat(std::max(std::fabs(x0), std::fabs(x1))));
-    YAxis->setLabelFormat(TickFormat(y));
-    // Ticks at round steps: about five across each axis.
-    auto step = [](double range) {
-        const double raw = range / 5;
-        const double unit = std::pow(10.0, std::floor(std::log10(raw)));
-        for (const double m : {1.0, 2.0, 5.0, 10.0})
-            if (raw <= m * unit) return m * unit;
-        return 10 * unit;
-    };
-    XAxis->setTickAnchor(0);
-    XAxis->setTickInterval(step(x1 - x0));
-    YAxis->setTickAnchor(0);
-    YAxis->setTickInterval(step(2 * y));
+    YAxis->setTickCount(5);
+    YAxis->applyNiceNumbers();
+    const double yEdge = std::max(std::fabs(YAxis->min()), std::fabs(YAxis->max()));
+    YAxis->setRange(-yEdge, yEdge);
+    XAxis->setLabelFormat(TickFormat(std::max(std::fabs(XAxis->min()), std::fabs(XAxis->max()))));
+    YAxis->setLabelFormat(TickFormat(yEdge));
 }
 
 void RefinementDetailsWindow::ShowTip(QScatterSeries* series, const QPointF& point, bool entered) {

@@ -128,6 +128,73 @@ TEST(TwoThetaFit, NoisyDataGiveTheZeroWithinItsSu) {
     EXPECT_NEAR(static_cast<double>(*fit.zeroSu / su[4]), 1, 1e-6);
 }
 
+// The covariance of all the fit's parameters, and the residuals and diagnostics of each line
+// in 2θ: the hat matrix projects onto the P + 1 columns of the Jacobian.
+TEST(TwoThetaFit, CovarianceResidualsAndDiagnostics) {
+    const auto state = Synthetic(5, 2e-5L, 0.05L);
+    const RefinementDetails d = ComputeRefinementDetails(*state, ZeroShift());
+    ASSERT_TRUE(d.twoTheta);
+    const TwoThetaFit& fit = *d.twoTheta;
+    const std::vector<long double> su = NumericSu(*state, fit);
+    ASSERT_EQ(fit.covariance.size(), 5u);
+    for (std::size_t r = 0; r < 5; ++r) {
+        ASSERT_EQ(fit.covariance[r].size(), 5u);
+        EXPECT_NEAR(static_cast<double>(std::sqrt(fit.covariance[r][r]) / su[r]), 1, 1e-6) << r;
+        for (std::size_t c = 0; c < 5; ++c)
+            EXPECT_NEAR(static_cast<double>(fit.covariance[r][c] - fit.covariance[c][r]), 0,
+                        1e-15 * static_cast<double>(fit.covariance[r][r] + fit.covariance[c][c]));
+    }
+    ASSERT_EQ(fit.observations.size(), 24u);
+    long double trace = 0, sumSq = 0;
+    for (std::size_t i = 0; i < 24; ++i) {
+        const TwoThetaObservation& o = fit.observations[i];
+        const long double observed =
+            2 * std::asin(1.54178L / (2 * d.observations[i].dObs)) * kDegrees;
+        const long double calculated =
+            2 * std::asin(1.54178L * std::sqrt(fit.qCalc[i]) / 2) * kDegrees;
+        EXPECT_NEAR(static_cast<double>(o.residual),
+                    static_cast<double>(observed - fit.zero - calculated), 1e-12);
+        ASSERT_TRUE(o.leverage && o.studentized && o.cook);
+        EXPECT_GT(*o.leverage, 0);
+        EXPECT_LT(*o.leverage, 1);
+        EXPECT_FALSE(o.outlier) << i;
+        trace += *o.leverage;
+        sumSq += o.residual * o.residual;
+    }
+    EXPECT_NEAR(static_cast<double>(trace), 5, 1e-9);
+    EXPECT_NEAR(static_cast<double>(sumSq / fit.sumSq), 1, 1e-12);
+}
+
+TEST(TwoThetaFit, AMisreadLineIsTheOutlier) {
+    const auto g = test::ReciprocalMetricOf(kCell);
+    auto state = std::make_unique<CalculationState>();
+    test::FillSynthetic(*state, kMonoclinicBeta, g, test::ReflectionsOf(g, 1.2L, 24), 5, 2e-5L,
+                        0.05L);
+    const std::string misread = state->table.Cell(0, 9);
+    state->table.Cell(0, 9) = FormatFixed(ParseReal(misread) * 1.004L, 5, 20);
+    const std::string indices =
+        state->table.Cell(1, 9) + state->table.Cell(2, 9) + state->table.Cell(3, 9);
+    ASSERT_TRUE(RunCalculation(*state, Lang::English).completed);
+    for (const bool zero : {false, true}) {
+        DetailsOptions options;
+        options.fit = DetailsFit::TwoTheta;
+        options.zeroShift = zero;
+        const RefinementDetails d = ComputeRefinementDetails(*state, options);
+        ASSERT_TRUE(d.twoTheta);
+        int outliers = 0;
+        for (std::size_t i = 0; i < d.observations.size(); ++i) {
+            const TwoThetaObservation& o = d.twoTheta->observations[i];
+            if (!o.outlier) continue;
+            ++outliers;
+            EXPECT_GT(std::fabs(*o.studentized), 3);
+            // Execute sorted the rows by d: the misread line is found by its indices.
+            const ObservationDetails& line = d.observations[i];
+            EXPECT_EQ(IntText(line.h) + IntText(line.k) + IntText(line.l), indices);
+        }
+        EXPECT_EQ(outliers, 1) << zero;
+    }
+}
+
 TEST(TwoThetaFit, WithoutZeroShift) {
     const auto state = Synthetic(5, 2e-5L, 0);
     DetailsOptions options;

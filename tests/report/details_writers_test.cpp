@@ -14,6 +14,7 @@
 #include "cif_writer.h"
 #include "csv_writer.h"
 #include "details_report.h"
+#include "numtext.h"
 #include "table_builder.h"
 
 namespace dorvalix {
@@ -250,6 +251,44 @@ TEST(Csv, WorkedExample) {
     EXPECT_TRUE(lines[1].starts_with("1,2,2,0,3.23,3.2347248889735639,-0.0047248889735639"))
         << lines[1];
     EXPECT_TRUE(lines[7].ends_with(",false"));
+}
+
+// With a fit on 2θ its own values follow, for every included line; an excluded one has none.
+TEST(Csv, FitOnTwoThetaAddsItsColumns) {
+    const Example ex({3}, LatticeC(true));
+    ASSERT_TRUE(ex.details.twoTheta);
+    const std::string csv = BuildObservationCsv(ex.state->table, ex.details);
+    std::vector<std::vector<std::string>> records;
+    for (std::size_t at = 0, end; (end = csv.find("\r\n", at)) != std::string::npos; at = end + 2) {
+        std::vector<std::string> fields;
+        std::istringstream line(csv.substr(at, end - at));
+        for (std::string field; std::getline(line, field, ',');)
+            fields.push_back(field);
+        if (csv[end - 1] == ',') fields.emplace_back();
+        records.push_back(fields);
+    }
+    ASSERT_EQ(records.size(), 8u);
+    EXPECT_EQ(std::vector<std::string>(records[0].begin() + 15, records[0].end()),
+              (std::vector<std::string>{"excluded", "two_theta_fit_d_calc",
+                                        "two_theta_fit_residual", "two_theta_fit_leverage",
+                                        "two_theta_fit_studentized", "two_theta_fit_cook"}));
+    CifInput in;
+    in.table = &ex.state->table;
+    in.details = &ex.details;
+    const std::string cif = BuildCif(in);
+    for (std::size_t r = 1; r < records.size(); ++r) {
+        ASSERT_EQ(records[r].size(), 21u) << r;
+        if (r == 3) {
+            EXPECT_EQ(std::vector<std::string>(records[r].begin() + 15, records[r].end()),
+                      (std::vector<std::string>{"true", "", "", "", "", ""}));
+            continue;
+        }
+        for (std::size_t f = 16; f < 21; ++f)
+            EXPECT_FALSE(records[r][f].empty()) << r << " " << f;
+        // The d of the fit on 2θ, as the CIF's reflection loop writes it.
+        const std::string d = FormatAtDecimalPlace(ParseReal(records[r][16]), 5);
+        EXPECT_NE(cif.find(" " + d + " o\n"), std::string::npos) << d;
+    }
 }
 
 }  // namespace

@@ -158,10 +158,12 @@ TEST_F(HklWidgets, CaptionsPerLanguage) {
         EXPECT_EQ(form7->PresetAction(7)->objectName(), "MoKa11");
         EXPECT_EQ(form7->Label9->text(), "Å");
     }
-    // The menu bar holds the four menus in order; the range submenu sits in the last.
+    // The menu bar holds the four menus in order and then the lattice menu; the range
+    // submenu sits in the range menu.
     const QList<QAction*> menus = form7->MainMenu1->actions();
-    ASSERT_EQ(menus.size(), 4);
+    ASSERT_EQ(menus.size(), 5);
     EXPECT_EQ(menus[3]->menu(), form7->Menu(HklControl::N11));
+    EXPECT_EQ(menus[4]->menu(), form7->Menu(HklControl::Lattice1));
     EXPECT_EQ(form7->Menu(HklControl::N11)->actions().first()->menu(),
               form7->Menu(HklControl::N12));
 }
@@ -375,6 +377,33 @@ TEST(SortProgressWindow, ShownWhileTheSortRunsAndHiddenAfterIt) {
     EXPECT_EQ(form9.ProgressBar1->value(), 0);
     EXPECT_GT(form9.ProgressBar1->maximum(), 0);
     form9.End();
+}
+
+TEST_F(HklWidgets, LatticeMenuChecksOneCentring) {
+    main->settings.lattice = Centring::F;
+    form7->ShowWindow();
+    QMenu* menu = form7->Menu(HklControl::Lattice1);
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->title(), "Lattice Centring");
+    EXPECT_TRUE(form7->MainMenu1->actions().contains(menu->menuAction()));
+    QStringList names, checked;
+    for (QAction* a : menu->actions()) {
+        names << a->objectName();
+        EXPECT_TRUE(a->isCheckable());
+        if (a->isChecked()) checked << a->objectName();
+    }
+    EXPECT_EQ(names, (QStringList{"LatticeP", "LatticeA", "LatticeB", "LatticeC", "LatticeI",
+                                  "LatticeF", "LatticeR"}));
+    EXPECT_EQ(checked, QStringList{"LatticeF"});
+    form7->LatticeAction(Centring::I)->trigger();
+    EXPECT_EQ(main->settings.lattice, Centring::I);
+    EXPECT_TRUE(form7->LatticeAction(Centring::I)->isChecked());
+    EXPECT_FALSE(form7->LatticeAction(Centring::F)->isChecked());
+    EXPECT_EQ(form7->LatticeAction(Centring::I)->text(), "I  body centred");
+    main->settings.lang = "j";
+    form7->ShowWindow();
+    EXPECT_EQ(menu->title(), "格子の型");
+    EXPECT_EQ(form7->LatticeAction(Centring::P)->text(), "P  単純格子");
 }
 
 // --- Opened from the main window --------------------------------------------------------------
