@@ -163,9 +163,6 @@ struct DetailsWindowState {
     const std::string& Caption(DetailsControl control) const {
         return captions[static_cast<std::size_t>(control)];
     }
-    // The cell, the residuals and the diagnostics of the chosen fit: the fit on 2θ when it
-    // was asked for and made.
-    bool TwoThetaShown() const { return details && details->twoTheta.has_value(); }
 };
 
 // --- The main window's side -------------------------------------------------------------

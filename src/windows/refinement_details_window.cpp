@@ -72,11 +72,18 @@ QString Joined(const std::vector<std::string>& lines) {
     return list.join('\n');
 }
 
-// Decimals that show about three significant digits of the largest tick value.
-QString TickFormat(double largest) {
-    if (!(largest > 0)) return "%.1f";
-    const int decimals = std::clamp(2 - static_cast<int>(std::floor(std::log10(largest))), 0, 9);
-    return QString("%.%1f").arg(decimals);
+// As many decimals as the step between two ticks needs (a round step of 0.025 needs three),
+// at most enough for two significant digits of a step that is not round (after a zoom).
+QString TickFormat(const QValueAxis* axis) {
+    const double step = (axis->max() - axis->min()) / std::max(1, axis->tickCount() - 1);
+    if (!(step > 0)) return "%.1f";
+    const int most = std::clamp(1 - static_cast<int>(std::floor(std::log10(step))), 0, 9);
+    for (int decimals = 0; decimals < most; ++decimals) {
+        const double scaled = step * std::pow(10.0, decimals);
+        if (std::fabs(scaled - std::round(scaled)) <= 1e-6 * scaled)
+            return QString("%.%1f").arg(decimals);
+    }
+    return QString("%.%1f").arg(most);
 }
 
 // The symbol of a series in the legend, where nothing else shows it.
@@ -342,6 +349,8 @@ QWidget* RefinementDetailsWindow::BuildPlot() {
         axis->setTitleFont(SansFont(kFontPixels));
         axis->setLabelsFont(SansFont(kFontPixels - 1));
         axis->setTickType(QValueAxis::TicksFixed);
+        connect(axis, &QValueAxis::rangeChanged, this,
+                [axis] { axis->setLabelFormat(TickFormat(axis)); });
     }
     Chart->addAxis(XAxis, Qt::AlignBottom);
     Chart->addAxis(YAxis, Qt::AlignLeft);
@@ -608,8 +617,8 @@ void RefinementDetailsWindow::SyncPlot() {
     YAxis->applyNiceNumbers();
     const double yEdge = std::max(std::fabs(YAxis->min()), std::fabs(YAxis->max()));
     YAxis->setRange(-yEdge, yEdge);
-    XAxis->setLabelFormat(TickFormat(std::max(std::fabs(XAxis->min()), std::fabs(XAxis->max()))));
-    YAxis->setLabelFormat(TickFormat(yEdge));
+    XAxis->setLabelFormat(TickFormat(XAxis));
+    YAxis->setLabelFormat(TickFormat(YAxis));
 }
 
 void RefinementDetailsWindow::ShowTip(QScatterSeries* series, const QPointF& point, bool entered) {

@@ -23,6 +23,7 @@
 #include <QTableView>
 #include <QTableWidget>
 #include <QTest>
+#include <QToolTip>
 #include <QValueAxis>
 #include <cmath>
 #include <memory>
@@ -217,6 +218,18 @@ TEST_F(DetailsWidgets, ChartOfTheWorkedExampleAndItsRedraw) {
     EXPECT_GT(form10->XAxis->min(), xMin);
     QTest::mouseClick(form10->ResetZoomButton, Qt::LeftButton);
     EXPECT_DOUBLE_EQ(form10->XAxis->min(), xMin);
+}
+
+TEST_F(DetailsWidgets, HoveringAMarkerShowsItsReflection) {
+    Execute();
+    form10->Open();
+    form10->show();
+    const QPointF marker = form10->PointSeries->at(2);
+    emit form10->PointSeries->hovered(marker, true);
+    EXPECT_TRUE(QToolTip::isVisible());
+    EXPECT_EQ(QToolTip::text().split('\n').first(), "3 1 1   row 3");
+    EXPECT_TRUE(QToolTip::text().contains("ΔQ = "));
+    QToolTip::hideText();
 }
 
 TEST_F(DetailsWidgets, HeaderClicksSort) {
