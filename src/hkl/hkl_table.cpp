@@ -247,6 +247,8 @@ HklRefusal GenerateHklTable(const HklCell& cell, const IndexRange& range, const 
     const CellMetric m = ComputeCellMetric(cell);
     const bool all = p.range_choice == "all";
     const bool asym = p.range_choice == "asym";
+    // With P every triple stays, without a test on its indices.
+    const bool centred = p.lattice != Centring::P;
     if (!all && !asym) return std::nullopt;
 
     // A d that should equal the minimum comes out a hair below it when 90° is not exactly
@@ -279,7 +281,6 @@ HklRefusal GenerateHklTable(const HklCell& cell, const IndexRange& range, const 
             for (int l = range.lmin; l <= range.lmax; ++l) {
                 if (h == 0 && k == 0 && l == 0) continue;
                 if (asym && !InAsymmetricUnit(p.system, h, k, l)) continue;
-                if (!KeptByCentring(p.lattice, h, k, l)) continue;
                 const long double z = l;
                 // Summed in the order h, k, l, hk, kl, hl, as SpacingD does.
                 const long double s =
@@ -289,6 +290,8 @@ HklRefusal GenerateHklTable(const HklCell& cell, const IndexRange& range, const 
                 const long double d = DFromS(m.v, s);
                 if (d < d_limit) continue;
                 if (d <= half_lambda) continue;  // no diffraction angle
+                // Tested last: most triples are gone by now, and with P nothing is tested.
+                if (centred && !AllowedByCentring(p.lattice, h, k, l)) continue;
                 if (table.size() == kMaxReflections) {
                     table.clear();
                     table.shrink_to_fit();

@@ -147,12 +147,6 @@ struct HklParameters {
     Centring lattice = Centring::P;  // reflections it makes absent are left out
 };
 
-// Whether a generated (h, k, l) stays in the table under the lattice centring: with P every
-// one does, without a test on the indices.
-inline bool KeptByCentring(Centring lattice, int h, int k, int l) {
-    return lattice == Centring::P || AllowedByCentring(lattice, h, k, l);
-}
-
 // Keeps one representative of each class of reflections the Laue symmetry of the system
 // makes equivalent; codes outside 1..8 keep every triple.
 bool InAsymmetricUnit(int system, int h, int k, int l);
