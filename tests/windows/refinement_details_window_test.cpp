@@ -90,7 +90,7 @@ class DetailsWidgets : public ::testing::Test {
 TEST_F(DetailsWidgets, MenuItemIsEnabledWhileTheResultDescribesTheTable) {
     QAction* item = form->Action(Control::Details1);
     ASSERT_NE(item, nullptr);
-    EXPECT_EQ(item->text(), "Refinement Details...");
+    EXPECT_EQ(item->text(), "&Refinement Details...");  // R underlined
     EXPECT_TRUE(form->Menu(Control::N3)->actions().contains(item));
     EXPECT_FALSE(item->isEnabled());
     Execute();
