@@ -19,28 +19,29 @@ namespace dorvalix {
 
 // Controls of the window that carry a caption, by their component names.
 enum class HklControl : int {
-    TForm7,    // window title
-    N1,        // first menu
-    N2,        // Calculate
-    N4,        // Sort
-    N15,       // Send to ClipBoard
-    N8,        // no action
-    N19,       // Close
-    N5,        // X-ray menu
-    N6,        // typed wavelength
-    N9,        // cell menu
-    N10,       // Correct Cell Constant
-    N11,       // range menu
-    N12,       // Set hkl Range (submenu)
-    N16,       // all indices
-    N17,       // asymmetric unit
-    N13,       // Set Minimum d-Value
-    Label1,    // cell
-    Label2,    // range
-    Label3,    // minimum d
-    Label4,    // crystal system
-    Label6,    // X-ray
-    Lattice1,  // lattice centring menu
+    TForm7,  // window title
+    N1,      // first menu
+    N2,      // Calculate
+    N4,      // Sort
+    N15,     // Send to ClipBoard
+    N8,      // no action
+    N19,     // Close
+    N5,      // X-ray menu
+    N6,      // typed wavelength
+    N9,      // cell menu
+    N10,     // Correct Cell Constant
+    N11,     // range menu
+    N12,     // Set hkl Range (submenu)
+    N16,     // all indices
+    N17,     // asymmetric unit
+    N13,     // Set Minimum d-Value
+    Label1,  // cell
+    Label2,  // range
+    Label3,  // minimum d
+    Label4,  // crystal system
+    Label6,  // X-ray
+    // The lattice centring menu.
+    Lattice1,
 };
 inline constexpr int kHklControlCount = static_cast<int>(HklControl::Lattice1) + 1;
 
@@ -103,10 +104,12 @@ struct HklWindowState {
     std::string label8;   // wavelength
     std::string label10;  // minimum d
     std::array<std::string, kHklControlCount> captions;
-    bool n16Checked = false;                     // all indices
-    bool n17Checked = false;                     // asymmetric unit
-    std::array<std::string, 7> latticeCaptions;  // the lattice items, P .. R
-    std::array<bool, 7> latticeChecked{};        // the check mark of the stored centring
+    bool n16Checked = false;  // all indices
+    bool n17Checked = false;  // asymmetric unit
+
+    // The lattice items' captions, P .. R, and the check mark of the stored centring.
+    std::array<std::string, 7> latticeCaptions;
+    std::array<bool, 7> latticeChecked{};
 
     // Requests to the window: put the current cells where an opening puts them (cell grid
     // row 0, column 1; table row 1, column 0) and give the table the focus; close.

@@ -25,14 +25,15 @@ struct FileDialogOptions {
 
 // The windows the main window shows on demand, by their form names.
 enum class SecondaryWindow {
-    TForm2,   // version window, Japanese
-    TForm3,   // help window, Japanese
-    TForm4,   // calculation principle
-    TForm5,   // version window, English
-    TForm6,   // help window, English
-    TForm7,   // hkl table window
-    TForm8,   // cell constant dialog
-    TForm10,  // refinement details window, modeless
+    TForm2,  // version window, Japanese
+    TForm3,  // help window, Japanese
+    TForm4,  // calculation principle
+    TForm5,  // version window, English
+    TForm6,  // help window, English
+    TForm7,  // hkl table window
+    TForm8,  // cell constant dialog
+    // The refinement details window, modeless.
+    TForm10,
 };
 
 class Ui {

@@ -159,11 +159,11 @@ double ArcSinSafe(double x);
 long double TwoThetaDegrees(long double wavelength, long double d);
 
 // Every (h, k, l) of the range with h outermost and l innermost, each ascending, except
-// (0, 0, 0), those outside the range choice, those the lattice centring makes absent, those
-// with d < d_min·(1 − 10⁻⁹) and those with d ≤ λ ÷ 2, into `table` (emptied first). Refused, with
-// the table left empty, for a λ or minimum d that is not positive, a range of more than
-// kMaxIndexTriples triples and a table of more than kMaxReflections reflections. FloatFault for a
-// degenerate cell: the rows made before it stay.
+// (0, 0, 0), those outside the range choice, those the lattice centring makes absent,
+// those with d < d_min·(1 − 10⁻⁹) and those with d ≤ λ ÷ 2, into `table` (emptied
+// first). Refused, with the table left empty, for a λ or minimum d that is not positive,
+// a range of more than kMaxIndexTriples triples and a table of more than kMaxReflections
+// reflections. FloatFault for a degenerate cell: the rows made before it stay.
 HklRefusal GenerateHklTable(const HklCell& cell, const IndexRange& range,
                             const HklParameters& parameters, HklTable& table);
 
