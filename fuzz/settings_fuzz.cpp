@@ -29,9 +29,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     }
     // A plain value (printable, no blanks at its ends, no quotes) reads back unchanged.
-    bool plain = !value.empty() && value.size() < 1000 && value.front() != ' ' &&
-                 value.back() != ' ';
-    for (const char c : value) plain = plain && static_cast<unsigned char>(c) > 32 && c != '"' && c != '\'';
+    bool plain =
+        !value.empty() && value.size() < 1000 && value.front() != ' ' && value.back() != ' ';
+    for (const char c : value)
+        plain = plain && static_cast<unsigned char>(c) > 32 && c != '"' && c != '\'';
     if (plain && *read != value) {
         std::fprintf(stderr, "x_ray '%s' read back as '%s'\n", value.c_str(), read->c_str());
         std::abort();

@@ -18,8 +18,8 @@
 #include "refinement_details_window.h"
 #include "settings.h"
 #include "sort_progress_window.h"
-#include "version_window.h"
 #include "version.h"
+#include "version_window.h"
 
 namespace {
 
