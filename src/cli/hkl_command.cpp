@@ -1,10 +1,15 @@
 // dorvalix-cli hkl: the hkl table of a cell, printed as the hkl window copies it to the
 // clipboard, without the empty lines that pad the grid.
 #include <array>
+#include <cstdint>
+#include <new>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "commands.h"
 #include "errors.h"
+#include "hkl_stream.h"
 #include "hkl_table.h"
 #include "hkl_text.h"
 #include "numtext.h"
@@ -134,31 +139,26 @@ int RunHklCommand(const std::vector<std::string>& args, std::ostream& out, std::
         const HklCell cell = CellFromDegrees(c[0], c[1], c[2], c[3], c[4], c[5]);
         IndexRange range;
         if (!refusal) refusal = ComputeIndexRange(cell, options.d_min, range);
-        HklTable table;
-        if (!refusal) {
-            const HklParameters parameters{options.system, options.range, options.wavelength,
-                                           options.d_min, options.lattice};
-            refusal = GenerateHklTable(cell, range, parameters, table);
+        const HklParameters parameters{options.system, options.range, options.wavelength,
+                                       options.d_min, options.lattice};
+        // The clipboard's lines, ended the way a terminal or a script expects, written in
+        // blocks so that a large table never needs its whole text at once.
+        const HklTextSink sink = [&out](std::string_view text) {
+            out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        };
+        if (!refusal && options.sort) {
+            // The sorted table is held with its order: it must fit in the memory.
+            HklTable table;
+            refusal = GenerateHklTable(cell, range, parameters, table, ToolLimit(PhysicalMemory()));
+            if (!refusal) WriteSortedHklLines(table, HklLineEnd::Lf, 0, sink);
+        } else if (!refusal) {
+            // Unsorted, the table streams out and is never held whole.
+            refusal =
+                StreamHklLines(cell, range, parameters, ToolLimit(0), HklLineEnd::Lf, 0, sink);
         }
         if (refusal) {
             err << refusal->In(kLang) << "\n";
             return 1;
-        }
-        if (options.sort && !table.empty()) SortHklTable(table);
-
-        // Written in blocks, so that a large table never needs its whole text at once.
-        constexpr std::size_t kBlockRows = 16384;
-        std::string block(kBlockRows * kMaxHklLineLength, '\0');
-        for (std::size_t first = 0; first < table.size(); first += kBlockRows) {
-            const std::size_t last = std::min(table.size(), first + kBlockRows);
-            char* end = block.data();
-            for (std::size_t i = first; i < last; ++i) {
-                // The clipboard's lines, ended the way a terminal or a script expects.
-                end = WriteHklLine(end, table[i]);
-                end[-2] = '\n';
-                --end;
-            }
-            out.write(block.data(), end - block.data());
         }
         out.flush();
         if (!out) {
@@ -169,6 +169,10 @@ int RunHklCommand(const std::vector<std::string>& args, std::ostream& out, std::
     } catch (const DorvalixError& e) {
         // The window's error box shows the text followed by ".".
         err << e.Text() << ".\n";
+        return 1;
+    } catch (const std::bad_alloc&) {
+        err << "dorvalix-cli hkl: the table does not fit in the memory: set a larger minimum "
+               "d-value\n";
         return 1;
     }
 }

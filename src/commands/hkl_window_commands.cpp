@@ -107,7 +107,11 @@ void GenerateTable(HklWindowState& state, Ui& ui) {
     const HklParameters parameters{state.main.crystalSystem, state.main.settings.hklRange,
                                    state.main.settings.lamda, state.main.settings.dMin,
                                    state.main.settings.lattice};
-    const HklRefusal refusal = GenerateHklTable(state.CellTexts(), parameters, state.hkl);
+    HklRefusal refusal;
+    {
+        const BusyScope busy(ui);
+        refusal = GenerateHklTable(state.CellTexts(), parameters, state.hkl);
+    }
     if (refusal) ShowMessage(state, ui, *refusal);
 }
 
@@ -236,12 +240,14 @@ void N4Click(HklWindowState& state, Ui& ui) {
     // An empty d cell in row 1: no table to sort.
     if (state.hkl.table.empty()) return;
     ++state.tableVersion;
+    const BusyScope busy(ui);
     ProgressScope progress(ui, static_cast<int>(state.hkl.table.size() - 1));
     SortHklTable(state.hkl.table,
                  [&ui](std::size_t done) { ui.SetProgress(static_cast<int>(done)); });
 }
 
 void N15Click(HklWindowState& state, Ui& ui) {
+    const BusyScope busy(ui);
     ui.SetClipboardText(CopyHklTable(state.hkl.table, state.hkl.grid_rows));
 }
 

@@ -89,6 +89,23 @@ class Ui {
     virtual std::unique_ptr<PrintJob> StartPrintJob() = 0;
     virtual std::unique_ptr<PrintJob> StartPdfJob(const std::string& path) = 0;
     virtual void ShowPrinterSetup(const std::string& title) = 0;
+
+    // A long piece of work begins and ends: the pointer shows that the program is busy in
+    // between. Pairs may nest; the commands show no box in between.
+    virtual void BeginBusy() = 0;
+    virtual void EndBusy() = 0;
+};
+
+// Shows the busy pointer for as long as it lives, however the work ends.
+class BusyScope {
+  public:
+    explicit BusyScope(Ui& ui) : ui_(ui) { ui_.BeginBusy(); }
+    ~BusyScope() { ui_.EndBusy(); }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+  private:
+    Ui& ui_;
 };
 
 // The error box's text for an error: the error's text followed by a full stop (none is

@@ -1,12 +1,17 @@
 #include "hkl_table.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <numbers>
 
 #include "crystal_system.h"
 #include "errors.h"
+#include "hkl_generation.h"
+#include "hkl_parallel.h"
 #include "hkl_text.h"
 #include "numtext.h"
 
@@ -19,11 +24,35 @@ const Text kWavelengthNotPositiveText = {"The X-ray wavelength must be greater t
 const Text kMinimumDNotPositiveText = {"The minimum d-value must be greater than 0",
                                        "最小ｄ値には0より大きい値を入れてください"};
 const Text kRangeTooLargeText = {
-    "The hkl range holds more than 50,000,000 indices: set a larger minimum d-value",
-    "指数範囲が5000万組を超えます。最小ｄ値を大きくしてください"};
+    "The hkl range holds more than 2,000,000,000 indices: set a larger minimum d-value",
+    "指数範囲が20億組を超えます。最小ｄ値を大きくしてください"};
 const Text kTooManyReflectionsText = {
-    "The table would hold more than 5,000,000 reflections: set a larger minimum d-value",
-    "反射の数が500万を超えます。最小ｄ値を大きくしてください"};
+    "The table would hold more than 20,000,000 reflections: set a larger minimum d-value",
+    "反射の数が2000万を超えます。最小ｄ値を大きくしてください"};
+const Text kToolTooManyReflectionsText = {
+    "The table would hold more than 100,000,000 reflections: set a larger minimum d-value",
+    "反射の数が1億を超えます。最小ｄ値を大きくしてください"};
+const Text kTableExceedsMemoryText = {
+    "The sorted table would need more than half of this computer's memory: set a larger "
+    "minimum d-value",
+    "並べ替えた表にはこのコンピュータのメモリの半分以上が必要です。最小ｄ値を大きくしてください"};
+
+const HklLimit kWindowLimit = {kWindowMaxReflections, kTooManyReflectionsText};
+
+HklLimit ToolLimit(std::uint64_t memory_bytes) {
+    const std::uint64_t fits = memory_bytes / 2 / kToolBytesPerReflection;
+    if (memory_bytes == 0 || fits >= kToolMaxReflections) {
+        return {kToolMaxReflections, kToolTooManyReflectionsText};
+    }
+    return {static_cast<std::size_t>(fits), kTableExceedsMemoryText};
+}
+
+std::uint64_t PhysicalMemory() {
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long page_size = sysconf(_SC_PAGE_SIZE);
+    if (pages <= 0 || page_size <= 0) return 0;
+    return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page_size);
+}
 
 HklRefusal CheckWavelength(long double wavelength) {
     if (wavelength > 0 && std::isfinite(wavelength)) return std::nullopt;
@@ -126,23 +155,6 @@ CellMetric ComputeCellMetric(const HklCell& cell) {
     return m;
 }
 
-namespace {
-
-// d from S, with the faults the arithmetic would raise: 1 ÷ 0, the square root of a
-// negative number, a sum or quotient beyond the range of the type.
-inline long double DFromS(long double v, long double s) {
-    if (!(s > 0) || !(s <= std::numeric_limits<long double>::max())) {
-        if (s == 0) throw FloatFault(FloatFault::Kind::DivideByZero);
-        if (s < 0) throw FloatFault(FloatFault::Kind::InvalidOperation);
-        throw FloatFault(FloatFault::Kind::Overflow);  // ∞, or ∞ − ∞ after an overflow
-    }
-    const long double d = v * std::sqrt(1 / s);
-    if (!std::isfinite(d)) throw FloatFault(FloatFault::Kind::Overflow);
-    return d;
-}
-
-}  // namespace
-
 long double SpacingD(const CellMetric& m, int h, int k, int l) {
     const long double x = h, y = k, z = l;
     const long double s = x * m.s_hh * x + y * m.s_kk * y + z * m.s_ll * z + 2 * m.s_hk * x * y +
@@ -214,96 +226,80 @@ double ArcSinSafe(double x) {
     return static_cast<double>(std::atan(xl / std::sqrt(rest)));
 }
 
-namespace {
-
-// 2θ in degrees from θ in radians: θ × 180 ÷ 3.14159, doubled.
-inline long double TwoThetaFromArcSine(double theta) {
-    return static_cast<long double>(theta) * 180 / 3.14159L * 2;
-}
-
-// Whether a 2θ lies so close to a half hundredth (where its text rounds the other way) or
-// to 10 or 100 (where its leading blanks change) that an arcsine differing in the last bit
-// of a double could change its text.
-inline bool NearTextBoundary(long double two_theta) {
-    constexpr long double kMargin = 1e-9L;
-    const long double hundredths = two_theta * 100;
-    const long double from_half = hundredths - std::floor(hundredths) - 0.5L;
-    return std::fabs(from_half) < kMargin || std::fabs(two_theta - 10) < kMargin ||
-           std::fabs(two_theta - 100) < kMargin;
-}
-
-}  // namespace
-
 long double TwoThetaDegrees(long double wavelength, long double d) {
     return TwoThetaFromArcSine(ArcSinSafe(static_cast<double>(wavelength / (2 * d))));
 }
 
+namespace {
+
+// Fills the table of a planned loop from its counts, every piece at its place; false when
+// a piece gave other rows than counted (the table is then for the full loop to make).
+bool FillPieces(const HklLoop& g, const std::vector<HklPiece>& pieces, const PieceCounts& counts,
+                int threads, HklTable& table) {
+    std::vector<std::size_t> offsets(pieces.size() + 1, 0);
+    for (std::size_t i = 0; i < pieces.size(); ++i)
+        offsets[i + 1] = offsets[i] + counts.counts[i];
+    table.resize(counts.total);
+    const std::size_t own = g.mirrored ? (pieces.size() + 1) / 2 : pieces.size();
+    std::atomic<bool> mismatch{false};
+    ForEachPiece(own, threads, [&](std::size_t i, int) {
+        if (counts.counts[i] == 0 || mismatch) return;
+        HklReflection* out = table.data() + offsets[i];
+        HklReflection* const end = table.data() + offsets[i + 1];
+        if (!GeneratePiece(g, pieces[i], out, end) || out != end) mismatch = true;
+    });
+    if (mismatch) return false;
+    // The rest of a mirrored table is its first part backwards, indices negated.
+    const std::size_t n = table.size(), made = offsets[own];
+    RunOnThreads(made < n ? threads : 1, [&](int t) {
+        const std::size_t end = made + PartBegin(n - made, threads, t + 1);
+        for (std::size_t i = made + PartBegin(n - made, threads, t); i < end; ++i) {
+            HklReflection r = table[n - 1 - i];
+            r.h = -r.h;
+            r.k = -r.k;
+            r.l = -r.l;
+            table[i] = r;
+        }
+    });
+    return true;
+}
+
+}  // namespace
+
+std::optional<std::size_t> CountHklReflections(const HklCell& cell, const IndexRange& range,
+                                               const HklParameters& p, std::size_t stop_above,
+                                               int threads) {
+    if (CheckWavelength(p.wavelength) || CheckMinimumD(p.d_min)) return 0;
+    const HklLoop g = MakeHklLoop(cell, range, p);
+    if (!g.all && !g.asym) return 0;
+    if (!g.planned) return std::nullopt;
+    const std::optional<PieceCounts> counts =
+        CountPieces(g, HklPieces(range), stop_above, HklThreadCount(threads));
+    if (!counts) return std::nullopt;
+    return counts->total;
+}
+
 HklRefusal GenerateHklTable(const HklCell& cell, const IndexRange& range, const HklParameters& p,
-                            HklTable& table) {
-    table.clear();
+                            HklTable& table, const HklLimit& limit, int threads) {
+    HklTable().swap(table);  // the old rows' memory goes before the new rows are made
     if (auto refusal = CheckWavelength(p.wavelength)) return refusal;
     if (auto refusal = CheckMinimumD(p.d_min)) return refusal;
     if (!(IndexTripleCount(range) <= kMaxIndexTriples)) return kRangeTooLargeText;
-    const CellMetric m = ComputeCellMetric(cell);
-    const bool all = p.range_choice == "all";
-    const bool asym = p.range_choice == "asym";
-    // With P every triple stays, without a test on its indices.
-    const bool centred = p.lattice != Centring::P;
-    if (!all && !asym) return std::nullopt;
-
-    // A d that should equal the minimum comes out a hair below it when 90° is not exactly
-    // a right angle (3.141592 ÷ 2 radians); such a reflection is listed.
-    const long double d_limit = p.d_min * (1 - 1e-9L);
-    const long double half_lambda = p.wavelength / 2;
-    // S beyond s_far means d < d_limit by far more than any rounding: S ≥ (V ÷ d_limit)²
-    // is the limit itself.
-    const long double s_far = (m.v / d_limit) * (m.v / d_limit) * (1 + 1e-12L);
-    const long double s_max = std::numeric_limits<long double>::max();
-    if (all) {
-        // The reciprocal lattice has 1 ÷ V points per unit volume: about 4π ÷ 3 × V ÷ d³
-        // of them lie within 1 ÷ d of the origin.
-        const long double d = std::max(d_limit, half_lambda);
-        const long double expected = 4.18879L * std::fabs(m.v) / (d * d * d);
-        const long double bound = std::min(expected * 1.02L + 64, IndexTripleCount(range));
-        table.reserve(
-            static_cast<std::size_t>(std::min(bound, static_cast<long double>(kMaxReflections))));
-    }
-    for (int h = range.hmin; h <= range.hmax; ++h) {
-        const long double x = h;
-        const long double s_h = x * m.s_hh * x;
-        const long double s_hk_h = 2 * m.s_hk * x;
-        const long double s_hl_h = 2 * m.s_hl * x;
-        for (int k = range.kmin; k <= range.kmax; ++k) {
-            const long double y = k;
-            const long double s_hk_part = s_h + y * m.s_kk * y;
-            const long double s_hk_term = s_hk_h * y;
-            const long double s_kl_k = 2 * m.s_kl * y;
-            for (int l = range.lmin; l <= range.lmax; ++l) {
-                if (h == 0 && k == 0 && l == 0) continue;
-                if (asym && !InAsymmetricUnit(p.system, h, k, l)) continue;
-                const long double z = l;
-                // Summed in the order h, k, l, hk, kl, hl, as SpacingD does.
-                const long double s =
-                    s_hk_part + z * m.s_ll * z + s_hk_term + s_kl_k * z + s_hl_h * z;
-                // Far beyond the limit the division and the root are not needed.
-                if (s > s_far && s <= s_max) continue;
-                const long double d = DFromS(m.v, s);
-                if (d < d_limit) continue;
-                if (d <= half_lambda) continue;  // no diffraction angle
-                // Tested last: most triples are gone by now, and with P nothing is tested.
-                if (centred && !AllowedByCentring(p.lattice, h, k, l)) continue;
-                if (table.size() == kMaxReflections) {
-                    table.clear();
-                    table.shrink_to_fit();
-                    return kTooManyReflectionsText;
-                }
-                const double sine = static_cast<double>(p.wavelength / (2 * d));
-                long double two_theta = TwoThetaFromArcSine(std::asin(sine));
-                if (NearTextBoundary(two_theta)) two_theta = TwoThetaFromArcSine(ArcSinSafe(sine));
-                table.push_back(MakeReflection(h, k, l, d, two_theta));
-            }
+    const HklLoop g = MakeHklLoop(cell, range, p);
+    if (!g.all && !g.asym) return std::nullopt;
+    threads = HklThreadCount(threads);
+    if (g.planned) {
+        const std::vector<HklPiece> pieces = HklPieces(range);
+        if (const std::optional<PieceCounts> counts =
+                CountPieces(g, pieces, limit.reflections, threads)) {
+            if (counts->over) return limit.refusal;
+            if (FillPieces(g, pieces, *counts, threads, table)) return std::nullopt;
+            HklTable().swap(table);
         }
     }
+    // A cell near the limits of the arithmetic: triple by triple, its faults where they
+    // happen.
+    if (!GenerateByFullLoop(g, limit.reflections, table)) return limit.refusal;
     return std::nullopt;
 }
 

@@ -9,9 +9,12 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "centring.h"
@@ -29,12 +32,33 @@ extern const Text kSetHklRangeText;      // "Set hkl range "
 extern const Text kWavelengthNotPositiveText;
 extern const Text kMinimumDNotPositiveText;
 extern const Text kRangeTooLargeText;
-extern const Text kTooManyReflectionsText;
+extern const Text kTooManyReflectionsText;      // the window's limit
+extern const Text kToolTooManyReflectionsText;  // the tool's limit
+extern const Text kTableExceedsMemoryText;      // the tool, on a machine of little memory
 
-// Largest index range and table the program builds: beyond them the work would take
-// minutes and gigabytes, and a larger minimum d is what the user wants anyway.
-constexpr long double kMaxIndexTriples = 50'000'000;
-constexpr std::size_t kMaxReflections = 5'000'000;
+// Largest index range the program covers: each row (h, k) of it costs a little even when
+// none of its triples is a reflection, and a larger minimum d is what the user wants anyway.
+constexpr long double kMaxIndexTriples = 2'000'000'000;
+
+// The most reflections a table may hold, and what is shown for a larger one. A table is
+// counted from its index range before it is built, so a refusal costs no memory.
+struct HklLimit {
+    std::size_t reflections;
+    Text refusal;
+};
+
+// The window's tables: what its grid scrolls through smoothly, and far more than a screen
+// can show.
+constexpr std::size_t kWindowMaxReflections = 20'000'000;
+extern const HklLimit kWindowLimit;
+
+// The tool's tables: up to 100 million reflections, fewer when a sorted table would not
+// fit in half the memory (a row of the table and its sort take at most 32 bytes).
+constexpr std::size_t kToolMaxReflections = 100'000'000;
+constexpr std::size_t kToolBytesPerReflection = 32;
+HklLimit ToolLimit(std::uint64_t memory_bytes);
+// The machine's memory in bytes (0 when unknown: no limit from it).
+std::uint64_t PhysicalMemory();
 
 // λ and the minimum d must be greater than 0 (and finite): a 2θ of 0.00 for every
 // reflection, or a division by zero, is no table.
@@ -123,8 +147,29 @@ constexpr std::uint8_t kDAtLeast10 = 1;
 constexpr std::uint8_t kTwoThetaAtLeast10 = 2;
 constexpr std::uint8_t kTwoThetaAtLeast100 = 4;
 
+// Allocates the rows of a table without filling them first: they are written at once,
+// by several threads, and a large table's memory is first touched where it is written.
+template <class T>
+struct UninitializedAllocator : std::allocator<T> {
+    template <class U>
+    struct rebind {
+        using other = UninitializedAllocator<U>;
+    };
+    UninitializedAllocator() = default;
+    template <class U>
+    UninitializedAllocator(const UninitializedAllocator<U>&) noexcept {}
+    template <class U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <class U, class... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+
 // Rows 1..n of the table grid are rows[0..n−1].
-using HklTable = std::vector<HklReflection>;
+using HklTable = std::vector<HklReflection, UninitializedAllocator<HklReflection>>;
 
 // What the hkl window holds besides its settings: the current cell, the range, the table
 // and the table grid's row count (header included; 200 until the first table is made).
@@ -162,10 +207,19 @@ long double TwoThetaDegrees(long double wavelength, long double d);
 // (0, 0, 0), those outside the range choice, those the lattice centring makes absent,
 // those with d < d_min·(1 − 10⁻⁹) and those with d ≤ λ ÷ 2, into `table` (emptied
 // first). Refused, with the table left empty, for a λ or minimum d that is not positive,
-// a range of more than kMaxIndexTriples triples and a table of more than kMaxReflections
-// reflections. FloatFault for a degenerate cell: the rows made before it stay.
+// a range of more than kMaxIndexTriples triples and a table of more than limit.reflections
+// reflections. FloatFault for a degenerate cell: the rows made before it stay. The work is
+// shared by `threads` threads (0: one for each core); the table is the same for any number.
 HklRefusal GenerateHklTable(const HklCell& cell, const IndexRange& range,
-                            const HklParameters& parameters, HklTable& table);
+                            const HklParameters& parameters, HklTable& table,
+                            const HklLimit& limit = kWindowLimit, int threads = 0);
+
+// The number of reflections GenerateHklTable lists, counted without building the table;
+// counting stops as soon as the count passes `stop_above`. nullopt for a cell so
+// degenerate that only the generation itself can tell (it may fail).
+std::optional<std::size_t> CountHklReflections(const HklCell& cell, const IndexRange& range,
+                                               const HklParameters& parameters,
+                                               std::size_t stop_above, int threads = 0);
 
 // Calculate of the hkl window: the table from the cell grid's texts. Without an a text
 // ("Set Cell Constant") or a range ("Set hkl range ") the table is left empty; otherwise
@@ -182,7 +236,18 @@ using HklSortProgress = std::function<void(std::size_t done)>;
 
 // Orders the rows by displayed d, largest first, exactly as the selection sort that, for
 // i = 1 .. n − 1, exchanges row i with the first row of the largest d among rows i..n
-// does — including its order among equal d texts — in O(n log n).
-void SortHklTable(HklTable& table, const HklSortProgress& progress = {});
+// does — including its order among equal d texts — in one pass over the groups of equal d
+// after a parallel sort by d.
+void SortHklTable(HklTable& table, const HklSortProgress& progress = {}, int threads = 0);
+
+// Told, on the sorting thread, that the rows of positions 0 .. span.size() − 1 are final
+// (the span stays valid and unchanged until the sort returns), about every 4096 positions
+// and at the end.
+using HklPlaced = std::function<void(std::span<const std::uint32_t> order)>;
+
+// The same order without moving the rows: order[p] is the row the sort puts at position p.
+// Progress is reported on the calling thread.
+std::vector<std::uint32_t> HklSortOrder(const HklTable& table, const HklSortProgress& progress = {},
+                                        int threads = 0, const HklPlaced& placed = {});
 
 }  // namespace dorvalix

@@ -3,11 +3,18 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <exception>
 #include <limits>
+#include <mutex>
+#include <stdexcept>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "errors.h"
+#include "hkl_parallel.h"
 #include "numtext.h"
 
 namespace dorvalix {
@@ -231,32 +238,151 @@ std::string HklCellText(const HklReflection& r, int column) {
     return std::string(text, static_cast<std::size_t>(end - text));
 }
 
-char* WriteHklLine(char* out, const HklReflection& r) {
+char* WriteHklLine(char* out, const HklReflection& r, HklLineEnd end) {
     out = WriteDCell(out, r);
     out = WriteIndex(out, r.h);
     out = WriteIndex(out, r.k);
     out = WriteIndex(out, r.l);
     out = WriteTwoThetaCell(out, r);
-    *out++ = '\r';
+    if (end == HklLineEnd::CrLf) *out++ = '\r';
     *out++ = '\n';
     return out;
 }
 
-std::string CopyHklTable(const HklTable& table, int grid_rows) {
+void AppendHklLines(std::string& text, const HklReflection* rows, std::size_t first,
+                    std::size_t last, HklLineEnd end) {
+    // Written through a buffer of whole lines, so the text is never filled twice.
+    constexpr std::size_t kBufferRows = 1024;
+    char buffer[kBufferRows * kMaxHklLineLength];
+    while (first < last) {
+        const std::size_t stop = std::min(last, first + kBufferRows);
+        char* out = buffer;
+        for (std::size_t i = first; i < stop; ++i)
+            out = WriteHklLine(out, rows[i], end);
+        text.append(buffer, static_cast<std::size_t>(out - buffer));
+        first = stop;
+    }
+}
+
+namespace {
+
+// Rows a block of text holds: some hundred kilobytes, and many blocks for the threads.
+constexpr std::size_t kBlockRows = 4096;
+
+// The lines of rows order[first .. last) of the table.
+void AppendOrderedLines(std::string& text, std::span<const HklReflection> table,
+                        const std::uint32_t* order, std::size_t first, std::size_t last,
+                        HklLineEnd end) {
+    // The rows of a sorted table lie all over it: each is asked for well before it is
+    // copied, so that many are on their way from memory at once.
+    constexpr std::size_t kAhead = 32;
+    HklReflection rows[256];
+    for (std::size_t i = first; i < last; i += 256) {
+        const std::size_t count = std::min<std::size_t>(256, last - i);
+        for (std::size_t j = 0; j < count; ++j) {
+            if (i + j + kAhead < last) __builtin_prefetch(&table[order[i + j + kAhead]]);
+            rows[j] = table[order[i + j]];
+        }
+        AppendHklLines(text, rows, 0, count, end);
+    }
+}
+
+}  // namespace
+
+void WriteHklLines(std::span<const HklReflection> table, std::span<const std::uint32_t> order,
+                   HklLineEnd end, int threads, const HklTextSink& sink) {
+    const std::size_t n = order.empty() ? table.size() : order.size();
+    const std::size_t blocks = (n + kBlockRows - 1) / kBlockRows;
+    ProduceInOrder(
+        blocks, HklThreadCount(threads),
+        [&](std::size_t block, std::string& text) {
+            const std::size_t first = block * kBlockRows, last = std::min(n, first + kBlockRows);
+            text.reserve((last - first) * 32);  // a typical line has 29 characters
+            if (order.empty()) {
+                AppendHklLines(text, table.data(), first, last, end);
+            } else {
+                AppendOrderedLines(text, table, order.data(), first, last, end);
+            }
+        },
+        sink);
+}
+
+void WriteSortedHklLines(const HklTable& table, HklLineEnd end, int threads,
+                         const HklTextSink& sink) {
+    threads = HklThreadCount(threads);
+    auto one_after_the_other = [&] {
+        const std::vector<std::uint32_t> order = HklSortOrder(table, {}, threads);
+        WriteHklLines(table, order, end, threads, sink);
+    };
+    if (threads == 1) {
+        one_after_the_other();
+        return;
+    }
+    // The sorting thread tells how far the order is final; the writers wait for it.
+    std::mutex lock;
+    std::condition_variable changed;
+    const std::uint32_t* order = nullptr;
+    std::size_t placed = 0;
+    bool finished = false;
+    std::exception_ptr failure;
+    std::vector<std::uint32_t> kept;  // the order's rows live until the last line is written
+    auto tell = [&](std::span<const std::uint32_t> final_rows) {
+        const std::lock_guard<std::mutex> guard(lock);
+        order = final_rows.data();
+        placed = final_rows.size();
+        changed.notify_all();
+    };
+    auto sort = [&] {
+        try {
+            kept = HklSortOrder(table, {}, threads, tell);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        const std::lock_guard<std::mutex> guard(lock);
+        finished = true;
+        changed.notify_all();
+    };
+    std::jthread sorter;
+    try {
+        sorter = std::jthread(sort);
+    } catch (const std::system_error&) {
+        one_after_the_other();  // no thread to be had
+        return;
+    }
+    const std::size_t n = table.size();
+    const std::size_t blocks = (n + kBlockRows - 1) / kBlockRows;
+    try {
+        // One thread places while the others write.
+        ProduceInOrder(
+            blocks, std::max(threads - 1, 1),
+            [&](std::size_t block, std::string& text) {
+                const std::size_t first = block * kBlockRows;
+                const std::size_t last = std::min(n, first + kBlockRows);
+                const std::uint32_t* rows;
+                {
+                    std::unique_lock<std::mutex> guard(lock);
+                    changed.wait(guard, [&] { return placed >= last || finished; });
+                    if (placed < last) throw std::runtime_error("the sort ended early");
+                    rows = order;
+                }
+                text.reserve((last - first) * 32);
+                AppendOrderedLines(text, table, rows, first, last, end);
+            },
+            sink);
+    } catch (...) {
+        sorter.join();
+        if (failure) std::rethrow_exception(failure);
+        throw;
+    }
+}
+
+std::string CopyHklTable(const HklTable& table, int grid_rows, int threads) {
     const std::size_t lines = grid_rows > 1 ? static_cast<std::size_t>(grid_rows - 1) : 0;
     const std::size_t filled = std::min(lines, table.size());
     std::string text;
     text.reserve(filled * 32 + (lines - filled) * 2);  // a typical line has 29 characters
-    // Lines are written in blocks and appended, so the text is never filled twice.
-    constexpr std::size_t kBlockRows = 2048;
-    std::vector<char> block(kBlockRows * kMaxHklLineLength);
-    for (std::size_t first = 0; first < filled; first += kBlockRows) {
-        const std::size_t last = std::min(filled, first + kBlockRows);
-        char* out = block.data();
-        for (std::size_t i = first; i < last; ++i)
-            out = WriteHklLine(out, table[i]);
-        text.append(block.data(), static_cast<std::size_t>(out - block.data()));
-    }
+    WriteHklLines(std::span<const HklReflection>(table.data(), filled), {}, HklLineEnd::CrLf,
+                  threads, [&text](std::string_view block) { text.append(block); });
     for (std::size_t i = filled; i < lines; ++i)
         text += "\r\n";
     return text;

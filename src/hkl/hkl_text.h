@@ -7,7 +7,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
+#include <string_view>
 
 #include "hkl_table.h"
 
@@ -37,13 +40,35 @@ std::string HklCellText(const HklReflection& r, int column);
 // Longest clipboard line, CR LF included.
 constexpr std::size_t kMaxHklLineLength = 64;
 
-// Writes the five cell texts of a row joined, followed by CR LF; returns the end.
-char* WriteHklLine(char* out, const HklReflection& r);
+// The clipboard's lines end in CR LF, the tool's in LF.
+enum class HklLineEnd { CrLf, Lf };
+
+// Writes the five cell texts of a row joined, followed by the line end; returns the end.
+char* WriteHklLine(char* out, const HklReflection& r, HklLineEnd end = HklLineEnd::CrLf);
+
+// Appends the lines of rows [first, last) of a run of rows.
+void AppendHklLines(std::string& text, const HklReflection* rows, std::size_t first,
+                    std::size_t last, HklLineEnd end);
+
+// Receives a table's text block by block, in order.
+using HklTextSink = std::function<void(std::string_view text)>;
+
+// The lines of the rows — of rows[order[0]], rows[order[1]], ... when `order` is not
+// empty — handed to `sink` in blocks, which `threads` threads write while the calling
+// thread hands the finished ones on.
+void WriteHklLines(std::span<const HklReflection> rows, std::span<const std::uint32_t> order,
+                   HklLineEnd end, int threads, const HklTextSink& sink);
+
+// The lines of the table in the order SortHklTable gives it, the table left as it is. The
+// sort's last pass runs on one thread; the others write the lines of the rows it has
+// placed meanwhile.
+void WriteSortedHklLines(const HklTable& table, HklLineEnd end, int threads,
+                         const HklTextSink& sink);
 
 // The clipboard text of the table: one line per grid row from row 1 to the last row
 // (grid_rows − 1 lines), rows without a reflection as empty lines, each line ending in
 // CR LF.
-std::string CopyHklTable(const HklTable& table, int grid_rows);
+std::string CopyHklTable(const HklTable& table, int grid_rows, int threads = 0);
 
 // --- Range and cell grids ----------------------------------------------------------------
 

@@ -191,4 +191,12 @@ void QtUi::ShowPrinterSetup(const std::string& title) {
     dialog.exec();
 }
 
+void QtUi::BeginBusy() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void QtUi::EndBusy() {
+    QApplication::restoreOverrideCursor();
+}
+
 }  // namespace dorvalix

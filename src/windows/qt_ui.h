@@ -67,6 +67,8 @@ class QtUi : public Ui {
     std::unique_ptr<PrintJob> StartPrintJob() override;
     std::unique_ptr<PrintJob> StartPdfJob(const std::string& path) override;
     void ShowPrinterSetup(const std::string& title) override;
+    void BeginBusy() override;
+    void EndBusy() override;
 
   private:
     QPrinter& Printer();

@@ -13,6 +13,7 @@ constexpr int kWidth = 368;
 constexpr int kHeight = 114;
 constexpr int kBarWidth = 289;
 constexpr int kBarHeight = 25;
+constexpr qint64 kRepaintMs = 40;
 
 }  // namespace
 
@@ -43,7 +44,10 @@ void SortProgressWindow::Begin(int maximum) {
 
 void SortProgressWindow::SetPosition(int position) {
     ProgressBar1->setValue(std::clamp(position, ProgressBar1->minimum(), ProgressBar1->maximum()));
-    Repaint();
+    // Drawn a few times a second and at the end: a sort reports far more often than an eye
+    // can follow, and each drawing costs as much as thousands of its steps.
+    if (ProgressBar1->value() == ProgressBar1->maximum() || sinceRepaint_.elapsed() >= kRepaintMs)
+        Repaint();
 }
 
 void SortProgressWindow::End() {
@@ -55,6 +59,7 @@ void SortProgressWindow::Repaint() {
     // user does is handled until the sort ends.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     repaint();
+    sinceRepaint_.start();
 }
 
 }  // namespace dorvalix

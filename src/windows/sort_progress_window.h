@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QProgressBar>
 
 namespace dorvalix {
@@ -14,7 +15,8 @@ class SortProgressWindow : public QDialog {
 
     // Shows the window centred on the screen with the bar at 0 of `maximum`.
     void Begin(int maximum);
-    // Moves the bar and repaints the window at once.
+    // Moves the bar; the window is repainted at once at the end and otherwise at most every
+    // 40 ms.
     void SetPosition(int position);
     // Hides the window.
     void End();
@@ -23,6 +25,7 @@ class SortProgressWindow : public QDialog {
 
   private:
     void Repaint();
+    QElapsedTimer sinceRepaint_;
 };
 
 }  // namespace dorvalix

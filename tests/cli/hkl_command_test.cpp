@@ -95,6 +95,26 @@ TEST(HklCommand, DefaultsAreThoseOfTheSettings) {
               expected);
 }
 
+// A table of some ten thousand lines, made, sorted and written on every core, is the table
+// of one thread.
+TEST(HklCommand, LargerTablesAreTheOneThreadTables) {
+    const HklCell cell = CellFromDegrees(12.4L, 13.1L, 9.7L, 88, 101, 93);
+    IndexRange range;
+    ASSERT_FALSE(ComputeIndexRange(cell, 0.6L, range));
+    for (const char* choice : {"all", "asym"}) {
+        HklTable table;
+        ASSERT_FALSE(
+            GenerateHklTable(cell, range, {6, choice, 0.710678L, 0.6L}, table, kWindowLimit, 1));
+        ASSERT_GT(table.size(), 10000u);
+        const std::string line = std::string("--cell 12.4 13.1 9.7 88 101 93 --system 6 ") +
+                                 "--xray Mo-Ka --dmin 0.6 --range " + choice;
+        const int rows = static_cast<int>(table.size()) + 1;
+        EXPECT_EQ(RunHkl(Args(line)).out, WithLineFeeds(CopyHklTable(table, rows, 1)));
+        SortHklTable(table, {}, 1);
+        EXPECT_EQ(RunHkl(Args(line + " --sort")).out, WithLineFeeds(CopyHklTable(table, rows, 1)));
+    }
+}
+
 TEST(HklCommand, WrongUsageExitsWithTwo) {
     for (const char* line : {
              "",
@@ -128,8 +148,12 @@ TEST(HklCommand, RefusalsExitWithOne) {
          "The X-ray wavelength must be greater than 0\n"},
         {"--cell 0 5 5 90 90 90", "Set Cell Constant\n"},
         {"--cell 100 100 100 90 90 90 --dmin 0.1",
-         "The hkl range holds more than 50,000,000 indices: set a larger minimum d-value\n"},
+         "The hkl range holds more than 2,000,000,000 indices: set a larger minimum d-value\n"},
         {"--cell 5 5 5 150 150 150", "不正な浮動小数点数演算命令.\n"},
+        // Some 900 million reflections, refused once a hundred million are counted.
+        {"--cell 60 60 60 90 90 90 --dmin 0.1 --wavelength 0.1",
+         "The table would hold more than 100,000,000 reflections: set a larger minimum "
+         "d-value\n"},
     };
     for (const auto& [line, message] : cases) {
         const Outcome o = RunHkl(Args(line));

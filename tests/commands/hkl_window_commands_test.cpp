@@ -424,7 +424,7 @@ TEST_F(HklWindow, ARangeRefusedAsTooLargeLeavesNoRange) {
     ui.inputs = {"0.01"};
     ASSERT_TRUE(Run(N13Click));
     const std::string tooLarge =
-        "The hkl range holds more than 50,000,000 indices: set a larger minimum d-value";
+        "The hkl range holds more than 2,000,000,000 indices: set a larger minimum d-value";
     EXPECT_EQ(ui.Texts(Call::Message), std::vector<std::string>{tooLarge});
     EXPECT_EQ(window->hkl.range.hmax, 0);
     EXPECT_EQ(RangeTexts(), kNoRange);
@@ -519,6 +519,41 @@ TEST_F(HklWindow, SortReportsItsProgressAndOrdersByD) {
               "   9.3830 -1  0  0   9.43");
     for (std::size_t i = 1; i < table.size(); ++i)
         ASSERT_GE(table[i - 1].d_key, table[i].d_key);
+}
+
+// Calculate, Sort and Send to ClipBoard show the busy pointer while they work: the progress
+// and the clipboard within it, any message after it.
+TEST_F(HklWindow, LongCommandsShowTheBusyPointer) {
+    Execute();
+    ASSERT_TRUE(Open());
+    EXPECT_EQ(ui.busySpells, 1);  // the opening's table
+    for (auto command : {N2Click, N4Click, N15Click}) {
+        ui.busySpells = 0;
+        ui.callsWhileBusy.clear();
+        ASSERT_TRUE(Run(command));
+        EXPECT_EQ(ui.busySpells, 1);
+        EXPECT_EQ(ui.busyDepth, 0);
+    }
+    EXPECT_EQ(ui.callsWhileBusy, std::vector<Call>{Call::SetClipboard});
+    ui.callsWhileBusy.clear();
+    ASSERT_TRUE(Run(N4Click));
+    EXPECT_EQ(ui.callsWhileBusy, std::vector<Call>(4, Call::Progress));
+
+    // A table beyond the window's limit is refused after counting; the message comes with
+    // the ordinary pointer.
+    ui.calls.clear();
+    ui.callsWhileBusy.clear();
+    ui.inputs = {"0.05", "0.04"};  // about 29 million reflections
+    ASSERT_TRUE(Run(N6Click));
+    ASSERT_TRUE(Run(N13Click));
+    ASSERT_TRUE(Run(N2Click));
+    EXPECT_EQ(ui.Texts(Call::Message),
+              std::vector<std::string>{"The table would hold more than 20,000,000 reflections: "
+                                       "set a larger minimum d-value"});
+    EXPECT_TRUE(ui.callsWhileBusy.empty());
+    EXPECT_EQ(ui.busyDepth, 0);
+    EXPECT_TRUE(window->hkl.table.empty());
+    EXPECT_EQ(window->hkl.grid_rows, 30);
 }
 
 TEST_F(HklWindow, SortOfAnEmptyTableDoesNothing) {

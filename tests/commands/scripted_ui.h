@@ -139,9 +139,24 @@ class ScriptedUi : public Ui {
     void ShowPrinterSetup(const std::string& title) override {
         Record(Call::Print, "setup " + title);
     }
+    // The busy pointer: how deep it is nested now, how often it was shown, and the calls
+    // made while it showed.
+    int busyDepth = 0;
+    int busySpells = 0;
+    std::vector<Call> callsWhileBusy;
+    void BeginBusy() override {
+        if (busyDepth++ == 0) ++busySpells;
+    }
+    void EndBusy() override {
+        EXPECT_GT(busyDepth, 0) << "busy pointer ended without a beginning";
+        --busyDepth;
+    }
 
   private:
-    void Record(Call call, const std::string& text) { calls.push_back({call, text}); }
+    void Record(Call call, const std::string& text) {
+        calls.push_back({call, text});
+        if (busyDepth > 0) callsWhileBusy.push_back(call);
+    }
 
     std::unique_ptr<PrintJob> Job(const std::string& what) {
         Record(Call::Print, what);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <random>
+#include <span>
 #include <vector>
 
 #include "crystal_system.h"
@@ -43,11 +44,19 @@ std::vector<int> Order(const HklTable& t) {
     return order;
 }
 
-void ExpectSameAsDirect(const HklTable& table, const char* what) {
-    HklTable fast = table, direct = table;
-    SortHklTable(fast);
+// The sort on one thread, on the number the machine gives, and on 2 and 8 threads.
+constexpr int kThreadCounts[] = {1, 0, 2, 8};
+
+void ExpectSameAsDirect(const HklTable& table, const char* what,
+                        std::span<const int> thread_counts = kThreadCounts) {
+    HklTable direct = table;
     DirectSelectionSort(direct);
-    ASSERT_EQ(Order(fast), Order(direct)) << what << ", n = " << table.size();
+    for (const int threads : thread_counts) {
+        HklTable fast = table;
+        SortHklTable(fast, {}, threads);
+        ASSERT_EQ(Order(fast), Order(direct))
+            << what << ", n = " << table.size() << ", " << threads << " threads";
+    }
 }
 
 TEST(HklSort, SmallTieHeavyTables) {
@@ -61,7 +70,25 @@ TEST(HklSort, SmallTieHeavyTables) {
         std::vector<long double> d(n);
         for (long double& v : d)
             v = pool[rng() % distinct];
-        ExpectSameAsDirect(Rows(d), "tie-heavy");
+        // Starting threads costs more than these sorts: most run on one or the machine's.
+        constexpr int kFew[] = {1, 0};
+        ExpectSameAsDirect(Rows(d), "tie-heavy",
+                           trial % 25 == 0 ? std::span<const int>(kThreadCounts) : kFew);
+    }
+}
+
+// d from a fraction of an ångström to beyond 10⁵: keys too far apart to be counted, sorted
+// by comparison instead; the order is the same.
+TEST(HklSort, KeysSpreadFarApart) {
+    const long double pool[] = {0.5L, 0.50004L, 150, 150.00004L, 2000, 40000, 9e5L, 3.25L};
+    std::mt19937 rng(14);
+    for (int trial = 0; trial < 200; ++trial) {
+        std::vector<long double> d(1 + rng() % 400);
+        for (long double& v : d)
+            v = pool[rng() % 8];
+        constexpr int kFew[] = {1, 2};
+        ExpectSameAsDirect(Rows(d), "spread",
+                           trial % 20 == 0 ? std::span<const int>(kThreadCounts) : kFew);
     }
 }
 
@@ -116,8 +143,8 @@ TEST(HklSort, GeneratedTables) {
     }
 }
 
-// On a table too large for the direct sort: the tournament of the selection sort's
-// exchanges gives the same order.
+// On a table too large for the direct sort, and large enough to be sorted on every core:
+// the tournament of the selection sort's exchanges gives the same order.
 TEST(HklSort, LargeTableAgreesWithTheTournament) {
     std::mt19937 rng(13);
     std::vector<long double> d(200000);
@@ -130,6 +157,16 @@ TEST(HklSort, LargeTableAgreesWithTheTournament) {
         200000, [&](int a, int b) { return tournament[a].d_key > tournament[b].d_key; },
         [&](int a, int b) { std::swap(tournament[a], tournament[b]); }, [](int) {}, tree);
 
+    for (const int threads : {2, 8}) {
+        HklTable other = fast;
+        SortHklTable(other, {}, threads);
+        EXPECT_EQ(Order(other), Order(tournament)) << threads;
+        std::vector<std::uint32_t> order = HklSortOrder(fast, {}, threads);
+        ASSERT_EQ(order.size(), fast.size());
+        EXPECT_EQ(static_cast<int>(order[0]), Order(tournament)[0]);  // rows told apart by h
+        for (std::size_t p = 0; p < order.size(); ++p)
+            ASSERT_EQ(fast[order[p]].h, tournament[p].h) << p;
+    }
     std::vector<std::size_t> progress;
     SortHklTable(fast, [&](std::size_t done) { progress.push_back(done); });
     EXPECT_EQ(Order(fast), Order(tournament));

@@ -373,15 +373,17 @@ TEST(HklRefusals, RangeNeedsACellAndAPositiveMinimum) {
         EXPECT_STREQ(refusal->en, kMinimumDNotPositiveText.en);
         EXPECT_TRUE(same());
     }
-    // 2003³ triples.
-    refusal = ComputeIndexRange(CellFromDegrees(100, 100, 100, 90, 90, 90), 0.1L, range);
+    // 1261³ triples, just over two thousand million.
+    refusal = ComputeIndexRange(CellFromDegrees(629.5L, 629.5L, 629.5L, 90, 90, 90), 1, range);
     ASSERT_TRUE(refusal);
-    EXPECT_STREQ(refusal->en, kRangeTooLargeText.en);
-    EXPECT_NE(std::string(refusal->ja).find("最小ｄ値を大きくしてください"), std::string::npos);
+    EXPECT_STREQ(refusal->en,
+                 "The hkl range holds more than 2,000,000,000 indices: set a larger minimum "
+                 "d-value");
+    EXPECT_STREQ(refusal->ja, "指数範囲が20億組を超えます。最小ｄ値を大きくしてください");
     EXPECT_TRUE(same());
-    // Up to 50 million triples are computed.
-    EXPECT_FALSE(ComputeIndexRange(CellFromDegrees(36, 36, 36, 90, 90, 90), 0.2L, range));
-    EXPECT_EQ(range.hmax, 181);
+    // 1259³ triples are covered.
+    EXPECT_FALSE(ComputeIndexRange(CellFromDegrees(628.5L, 628.5L, 628.5L, 90, 90, 90), 1, range));
+    EXPECT_EQ(range.hmax, 629);
     EXPECT_LE(IndexTripleCount(range), kMaxIndexTriples);
 }
 
@@ -408,13 +410,74 @@ TEST(HklRefusals, WavelengthAndMinimumMustBePositive) {
 }
 
 TEST(HklRefusals, TooManyReflections) {
-    // 363³ index triples are allowed, but about 25 million reflections lie in the sphere.
+    // 363³ index triples are allowed, but about 25 million reflections lie in the sphere:
+    // counted, not built, and refused by the window.
     const HklCell cell = CellFromDegrees(36, 36, 36, 90, 90, 90);
-    HklTable table;
-    auto refusal = GenerateHklTable(cell, RangeOf(cell, 0.2L), {kCubic, "all", 0.1L, 0.2L}, table);
+    const HklParameters p{kCubic, "all", 0.1L, 0.2L};
+    HklTable table(3, MakeReflection(1, 0, 0, 4, 22));
+    auto refusal = GenerateHklTable(cell, RangeOf(cell, 0.2L), p, table);
     ASSERT_TRUE(refusal);
-    EXPECT_STREQ(refusal->en, kTooManyReflectionsText.en);
+    EXPECT_STREQ(refusal->en,
+                 "The table would hold more than 20,000,000 reflections: set a larger minimum "
+                 "d-value");
+    EXPECT_STREQ(refusal->ja, "反射の数が2000万を超えます。最小ｄ値を大きくしてください");
     EXPECT_TRUE(table.empty());
+    EXPECT_EQ(table.capacity(), 0u);  // nothing was built
+    // Counting stops soon after the count passes the limit it was given.
+    const std::optional<std::size_t> some = CountHklReflections(cell, RangeOf(cell, 0.2L), p, 1000);
+    ASSERT_TRUE(some);
+    EXPECT_GT(*some, 1000u);
+    EXPECT_LT(*some, 20'000'000u);
+}
+
+// A table of exactly as many reflections as the limit allows is made; one more is refused.
+TEST(HklRefusals, LimitsAtTheirBoundaries) {
+    const HklCell cell = CellFromDegrees(7.1L, 8.2L, 9.3L, 80, 95, 105);
+    const IndexRange range = RangeOf(cell, 0.6L);
+    for (const char* choice : {"all", "asym"}) {
+        const HklParameters p{kTriclinic, choice, 0.710678L, 0.6L};
+        const std::optional<std::size_t> n = CountHklReflections(cell, range, p, 1'000'000);
+        ASSERT_TRUE(n);
+        ASSERT_GT(*n, 1000u);
+        const Text refusal = {"too many", "多すぎ"};
+        HklTable table;
+        EXPECT_FALSE(GenerateHklTable(cell, range, p, table, {*n, refusal}));
+        EXPECT_EQ(table.size(), *n);
+        const HklRefusal refused = GenerateHklTable(cell, range, p, table, {*n - 1, refusal});
+        ASSERT_TRUE(refused);
+        EXPECT_STREQ(refused->en, "too many");
+        EXPECT_TRUE(table.empty());
+    }
+
+    EXPECT_EQ(kWindowLimit.reflections, 20'000'000u);
+    EXPECT_STREQ(kWindowLimit.refusal.en, kTooManyReflectionsText.en);
+    // The tool: 100 million, or what half the memory holds at 32 bytes a reflection.
+    const std::uint64_t enough = 2ULL * 32 * 100'000'000;
+    struct Memory {
+        std::uint64_t bytes;
+        std::size_t reflections;
+        const char* en;
+    };
+    const char* const hundred_million =
+        "The table would hold more than 100,000,000 reflections: set a larger minimum d-value";
+    const char* const half_memory =
+        "The sorted table would need more than half of this computer's memory: set a larger "
+        "minimum d-value";
+    const Memory memories[] = {
+        {0, 100'000'000, hundred_million},  // unknown
+        {24ULL << 30, 100'000'000, hundred_million}, {enough, 100'000'000, hundred_million},
+        {enough - 64, 99'999'999, half_memory},      {4ULL << 30, 67'108'864, half_memory},
+    };
+    for (const Memory& m : memories) {
+        const HklLimit limit = ToolLimit(m.bytes);
+        EXPECT_EQ(limit.reflections, m.reflections) << m.bytes;
+        EXPECT_STREQ(limit.refusal.en, m.en) << m.bytes;
+    }
+    EXPECT_STREQ(ToolLimit(0).refusal.ja, "反射の数が1億を超えます。最小ｄ値を大きくしてください");
+    EXPECT_STREQ(ToolLimit(1ULL << 30).refusal.ja,
+                 "並べ替えた表にはこのコンピュータのメモリの半分以上が必要です。最小ｄ値を大きく"
+                 "してください");
+    EXPECT_GT(PhysicalMemory(), 0u);
 }
 
 TEST(HklRefusals, CalculateWithoutCellOrRange) {

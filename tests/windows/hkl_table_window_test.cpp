@@ -351,6 +351,7 @@ TEST(SortProgressWindow, ShownWhileTheSortRunsAndHiddenAfterIt) {
     QtUi ui("Dorvalix");
     std::vector<std::pair<int, bool>> seen;  // bar position, window visible
     int maximum = -1;
+    bool busy = true;  // the busy pointer at every step
     ui.SetProgressHooks({[&](int max) {
                              form9.Begin(max);
                              maximum = form9.ProgressBar1->maximum();
@@ -358,6 +359,8 @@ TEST(SortProgressWindow, ShownWhileTheSortRunsAndHiddenAfterIt) {
                          [&](int position) {
                              form9.SetPosition(position);
                              seen.emplace_back(form9.ProgressBar1->value(), form9.isVisible());
+                             const QCursor* cursor = QGuiApplication::overrideCursor();
+                             busy = busy && cursor && cursor->shape() == Qt::WaitCursor;
                          },
                          [&] { form9.End(); }});
     auto main = std::make_unique<MainState>();
@@ -372,6 +375,8 @@ TEST(SortProgressWindow, ShownWhileTheSortRunsAndHiddenAfterIt) {
     EXPECT_EQ(maximum, n - 1);
     EXPECT_EQ(seen, (std::vector<std::pair<int, bool>>{{0, true}, {n - 1, true}}));
     EXPECT_FALSE(form9.isVisible());
+    EXPECT_TRUE(busy);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);  // the ordinary pointer again
     // A one-row range shows an empty bar, not a busy one.
     form9.Begin(0);
     EXPECT_EQ(form9.ProgressBar1->value(), 0);
@@ -404,6 +409,21 @@ TEST_F(HklWidgets, LatticeMenuChecksOneCentring) {
     form7->ShowWindow();
     EXPECT_EQ(menu->title(), "格子の型");
     EXPECT_EQ(form7->LatticeAction(Centring::P)->text(), "P  単純格子");
+}
+
+// The busy pointer of the running program: the wait cursor over every window, nested
+// spells ending with the outermost.
+TEST(QtUiBusyPointer, WaitCursorUntilTheLastSpellEnds) {
+    QtUi ui("Dorvalix");
+    ASSERT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    ui.BeginBusy();
+    ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    ui.BeginBusy();
+    ui.EndBusy();
+    ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
+    ui.EndBusy();
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
 // --- Opened from the main window --------------------------------------------------------------
