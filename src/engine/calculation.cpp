@@ -52,10 +52,14 @@ bool CheckIndexCells(ObservationTable& table, DValueCache* cache) {
     return true;
 }
 
-bool ParseObservations(ObservationTable& table, CellRef& failed, const DValueCache* cache) {
+bool ParseObservations(ObservationTable& table, ParseFailure& failed, const DValueCache* cache) {
     ParsedObservations& obs = table.parsed;
     int i = 0;
     obs.count = 0;
+    auto fail = [&](int col, int row, const Text& message) {
+        failed = {{col, row}, &message};
+        return false;
+    };
     for (int r = 1; r <= static_cast<int>(table.filled); ++r) {
         if (table.IsExcluded(r)) continue;
         ++i;
@@ -63,17 +67,19 @@ bool ParseObservations(ObservationTable& table, CellRef& failed, const DValueCac
         if (cache != nullptr && cache->known[static_cast<std::size_t>(r)]) {
             d = cache->value[static_cast<std::size_t>(r)];
         } else if (!TryParseReal(Trim(table.Cell(0, r)), d)) {
-            failed = {0, r};
-            return false;
+            return fail(0, r, run_text::kSetFiguresForD);
         }
+        // A negative d would be fitted as its square and report d_obs − d_calc as about −2d.
+        if (d < 0) return fail(0, r, run_text::kDNotPositive);
         obs.d[static_cast<std::size_t>(i)] = d;
         std::int32_t* targets[3] = {&obs.h[static_cast<std::size_t>(i)],
                                     &obs.k[static_cast<std::size_t>(i)],
                                     &obs.l[static_cast<std::size_t>(i)]};
         for (int c = 1; c <= 3; ++c) {
-            if (!TryParseInt(table.Cell(c, r), *targets[c - 1])) {
-                failed = {c, r};
-                return false;
+            std::int32_t& v = *targets[c - 1];
+            if (!TryParseInt(table.Cell(c, r), v)) return fail(c, r, run_text::kSetIntegerForHkl);
+            if (v > kMaxIndexMagnitude || v < -kMaxIndexMagnitude) {
+                return fail(c, r, run_text::kIndexTooLarge);
             }
         }
         obs.count = i;
@@ -198,13 +204,11 @@ void ExecuteRun(CalculationState& state, Lang lang, RunReport& report) {
         return Show(report, run_text::kNotEnoughData, lang);
     }
 
-    CellRef failed;
+    ParseFailure failed;
     state.parseSucceeded = ParseObservations(table, failed, &cache);
     if (!state.parseSucceeded) {
-        report.currentCell = failed;
-        return Show(report,
-                    failed.col == 0 ? run_text::kSetFiguresForD : run_text::kSetIntegerForHkl,
-                    lang);
+        report.currentCell = failed.cell;
+        return Show(report, *failed.message, lang);
     }
 
     RefinementResult& res = state.result;

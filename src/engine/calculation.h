@@ -51,7 +51,21 @@ inline constexpr Text kSetIndexData = {"Set Index Data", "指数のデ－タが�
 inline constexpr Text kSetFiguresForD = {"Set Figures for d-value", "ｄ値には数字を入れてください"};
 inline constexpr Text kSetIntegerForHkl = {"Set Integer for hkl", "指数には整数を入れてください"};
 inline constexpr Text kTooSmallPivot = {"Too Small Pivot", "　逆行列が存在しません"};
+inline constexpr Text kDNotPositive = {"Set d-value greater than 0",
+                                       "ｄ値には 0 より大きい数を入れてください"};
+inline constexpr Text kIndexTooLarge = {"Set hkl between -46340 and 46340",
+                                        "指数は -46340 から 46340 までの整数にしてください"};
 }  // namespace run_text
+
+// The largest index magnitude a run takes: h² of a larger one no longer fits in 32 bits,
+// and no powder pattern is indexed that far.
+inline constexpr std::int32_t kMaxIndexMagnitude = 46340;
+
+// Why ParseObservations stopped: the cell that failed and the message that names the fault.
+struct ParseFailure {
+    CellRef cell;
+    const Text* message = nullptr;
+};
 
 // What a run did, for the window to show and for tests to check.
 struct RunReport {
@@ -67,9 +81,11 @@ struct RunReport {
 // when one is empty (the counts then hold what was reached up to that row).
 bool CheckIndexCells(ObservationTable& table, DValueCache* cache = nullptr);
 
-// Fills the parsed arrays from the rows 1..filled that are not excluded. On a conversion
-// failure returns false and sets `failed` to the cell; entries already written stay.
-bool ParseObservations(ObservationTable& table, CellRef& failed,
+// Fills the parsed arrays from the rows 1..filled that are not excluded, row by row in the
+// order d, h, k, l. A text that is not a number, a negative d or an index beyond
+// ±kMaxIndexMagnitude stops it: false, with the cell and its message in `failed`; entries
+// already written stay.
+bool ParseObservations(ObservationTable& table, ParseFailure& failed,
                        const DValueCache* cache = nullptr);
 
 // Qc, d_calc, d_obs − d_calc of every included row, Qo − Qc into column 4 and R into the

@@ -18,15 +18,6 @@ const Text kNames[9] = {
 
 constexpr int kParameterCounts[9] = {0, 1, 2, 2, 3, 4, 6, 4, 2};
 
-// 32-bit integer arithmetic with wrap-around, as the indices are multiplied in the
-// processor's integer registers.
-std::int32_t Mul(std::int32_t a, std::int32_t b) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) * static_cast<std::uint32_t>(b));
-}
-std::int32_t Add(std::int32_t a, std::int32_t b) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
-}
-
 }  // namespace
 
 const char* CrystalSystemName(int code, Lang lang) {
@@ -37,34 +28,36 @@ int ParameterCount(int code) {
     return IsCrystalSystem(code) ? kParameterCounts[code] : 0;
 }
 
-IntegerDesignRow MakeIntegerDesignRow(int code, std::int32_t h, std::int32_t k, std::int32_t l) {
-    const std::int32_t hh = Mul(h, h), kk = Mul(k, k), ll = Mul(l, l);
-    const std::int32_t hk = Mul(h, k), kl = Mul(k, l), lh = Mul(l, h);
+IntegerDesignRow MakeIntegerDesignRow(int code, std::int32_t h32, std::int32_t k32,
+                                      std::int32_t l32) {
+    const std::int64_t h = h32, k = k32, l = l32;
+    const std::int64_t hh = h * h, kk = k * k, ll = l * l;
+    const std::int64_t hk = h * k, kl = k * l, lh = l * h;
     IntegerDesignRow e{};
     switch (code) {
         case kCubic:
-            e = {Add(Add(hh, kk), ll)};
+            e = {hh + kk + ll};
             break;
         case kHexagonal:
-            e = {Add(Add(hh, hk), kk), ll};
+            e = {hh + hk + kk, ll};
             break;
         case kTetragonal:
-            e = {Add(hh, kk), ll};
+            e = {hh + kk, ll};
             break;
         case kOrthorhombic:
             e = {hh, kk, ll};
             break;
         case kMonoclinicBeta:
-            e = {hh, kk, ll, Mul(2, lh)};
+            e = {hh, kk, ll, 2 * lh};
             break;
         case kTriclinic:
-            e = {hh, kk, ll, Mul(2, kl), Mul(2, lh), Mul(2, hk)};
+            e = {hh, kk, ll, 2 * kl, 2 * lh, 2 * hk};
             break;
         case kMonoclinicGamma:
-            e = {hh, kk, ll, Mul(2, hk)};
+            e = {hh, kk, ll, 2 * hk};
             break;
         case kTrigonal:
-            e = {Add(Add(hh, kk), ll), Mul(2, Add(Add(kl, hk), lh))};
+            e = {hh + kk + ll, 2 * (kl + hk + lh)};
             break;
         default:
             break;

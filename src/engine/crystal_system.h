@@ -33,13 +33,13 @@ const char* CrystalSystemName(int code, Lang lang);
 // Number P of free coefficients; 0 for a code outside 1..8.
 int ParameterCount(int code);
 
-// The P design-row entries of an observation (h, k, l): each computed in 32-bit integer
-// arithmetic (wrapping like the processor does) and then converted to extended.
+// The P design-row entries of an observation (h, k, l), as integers and then as extended
+// reals. The entries are computed in 64 bits: with indices up to ±46340 (what a run takes)
+// every product and sum is exact.
 using DesignRow = std::array<long double, kMaxCoefficients>;
 DesignRow MakeDesignRow(int code, std::int32_t h, std::int32_t k, std::int32_t l);
 
-// The same entries before the conversion to extended.
-using IntegerDesignRow = std::array<std::int32_t, kMaxCoefficients>;
+using IntegerDesignRow = std::array<std::int64_t, kMaxCoefficients>;
 IntegerDesignRow MakeIntegerDesignRow(int code, std::int32_t h, std::int32_t k, std::int32_t l);
 
 }  // namespace dorvalix

@@ -9,12 +9,12 @@ namespace dorvalix {
 
 void BuildDesignMatrix(LeastSquaresWork& work, const ParsedObservations& obs, int code) {
     const int p = ParameterCount(code);
-    constexpr std::int32_t kSmall = 1 << 26;
+    constexpr std::int64_t kSmall = 1 << 26;
     bool small = true;
     for (int i = 1; i <= obs.count; ++i) {
         const IntegerDesignRow row = MakeIntegerDesignRow(code, obs.h[i], obs.k[i], obs.l[i]);
         for (int j = 1; j <= p; ++j) {
-            const std::int32_t v = row[static_cast<std::size_t>(j - 1)];
+            const std::int64_t v = row[static_cast<std::size_t>(j - 1)];
             work.at[j][i] = v;
             small = small && v <= kSmall && v >= -kSmall;
         }
@@ -43,7 +43,7 @@ void BuildNormalMatrix(const LeastSquaresWork& work, int n, int p, NormalMatrix&
                 // below 2^61: the extended-precision sums are exact and equal these.
                 std::int64_t isum = 0;
                 for (int i = 1; i <= n; ++i)
-                    isum += static_cast<std::int64_t>(ar[i]) * ac[i];
+                    isum += ar[i] * ac[i];
                 sum = static_cast<long double>(isum);
             } else {
                 for (int i = 1; i <= n; ++i) {

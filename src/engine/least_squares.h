@@ -11,9 +11,9 @@ namespace dorvalix {
 // Fixed work arrays of the fit, allocated once with the window's state.
 struct LeastSquaresWork {
     // The design matrix, kept transposed: at[j][i] = A[i][j], the entry of coefficient j
-    // in the design row of observation i, as the 32-bit integer it was computed in. An
-    // entry is converted to extended where it is used, which is exact.
-    std::array<std::array<std::int32_t, kTableRows>, kMaxCoefficients + 1> at{};
+    // in the design row of observation i, as the integer it was computed in. An entry is
+    // converted to extended where it is used, which is exact (it is below 2^35).
+    std::array<std::array<std::int64_t, kTableRows>, kMaxCoefficients + 1> at{};
     bool smallEntries = true;                  // every entry is at most 2^26 in magnitude
     std::array<long double, kTableRows> qo{};  // observed Q = 1/d^2
     Coefficients delta{};                      // right-hand side A^T Qo

@@ -27,12 +27,97 @@ std::size_t CharCount(std::string_view text) {
     return n;
 }
 
+namespace {
+
+// Length of the UTF-8 sequence at the start of `text` (1..4), or 0 when it is not one:
+// a stray continuation byte, an overlong form, a surrogate, beyond U+10FFFF, cut short.
+std::size_t Utf8SequenceLength(std::string_view text) {
+    const auto b0 = static_cast<unsigned char>(text[0]);
+    if (b0 < 0x80) return 1;
+    std::size_t n;
+    unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        n = 2;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        n = 3;
+        if (b0 == 0xE0) lo = 0xA0;
+        if (b0 == 0xED) hi = 0x9F;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        n = 4;
+        if (b0 == 0xF0) lo = 0x90;
+        if (b0 == 0xF4) hi = 0x8F;
+    } else {
+        return 0;
+    }
+    if (text.size() < n) return 0;
+    for (std::size_t i = 1; i < n; ++i) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (i == 1 ? (b < lo || b > hi) : (b < 0x80 || b > 0xBF)) return 0;
+    }
+    return n;
+}
+
+// A character of a message: a UTF-8 sequence that is not a control character, or one byte
+// to be shown as \xNN.
+struct MessageChar {
+    std::size_t length;  // bytes taken from the text
+    bool escaped;
+};
+
+MessageChar NextMessageChar(std::string_view text) {
+    const std::size_t n = Utf8SequenceLength(text);
+    if (n == 0) return {1, true};
+    const auto b0 = static_cast<unsigned char>(text[0]);
+    const bool c0 = n == 1 && (b0 < 0x20 || b0 == 0x7F);
+    // U+0080..U+009F, the C1 controls, are C2 80 .. C2 9F.
+    const bool c1 = n == 2 && b0 == 0xC2 && static_cast<unsigned char>(text[1]) <= 0x9F;
+    return c0 || c1 ? MessageChar{1, true} : MessageChar{n, false};
+}
+
+void AppendMessageChar(std::string& out, std::string_view text, const MessageChar& ch) {
+    if (!ch.escaped) {
+        out.append(text.substr(0, ch.length));
+        return;
+    }
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    const auto b = static_cast<unsigned char>(text[0]);
+    out += "\\x";
+    out += kHex[b >> 4];
+    out += kHex[b & 15];
+}
+
+}  // namespace
+
+std::string QuoteForMessage(std::string_view text) {
+    std::string out;
+    std::size_t count = 0;
+    while (!text.empty()) {
+        if (count == kQuotedTextLimit) return out + "…";
+        const MessageChar ch = NextMessageChar(text);
+        AppendMessageChar(out, text, ch);
+        text.remove_prefix(ch.length);
+        ++count;
+    }
+    return out;
+}
+
+std::string QuotePathForMessage(std::string_view path) {
+    // The characters of the text from its start; only the last kQuotedTextLimit are shown.
+    std::vector<std::size_t> starts;
+    for (std::size_t at = 0; at < path.size();) {
+        starts.push_back(at);
+        at += NextMessageChar(path.substr(at)).length;
+    }
+    if (starts.size() <= kQuotedTextLimit) return QuoteForMessage(path);
+    return "…" + QuoteForMessage(path.substr(starts[starts.size() - kQuotedTextLimit]));
+}
+
 std::string RealConversionText(std::string_view text) {
-    return "'" + std::string(text) + "' は浮動小数点数ではありません";
+    return "'" + QuoteForMessage(text) + "' は浮動小数点数ではありません";
 }
 
 std::string IntConversionText(std::string_view text) {
-    return "'" + std::string(text) + "' は整数ではありません";
+    return "'" + QuoteForMessage(text) + "' は整数ではありません";
 }
 
 std::string IntText(long long v) {
@@ -559,8 +644,7 @@ std::size_t FormatFixedTo(long double v, int decimals, int precision, char* out)
         // value; otherwise the exact integer arithmetic below decides.
         const long double y = a * kPow10[k];
         if (y < 9.0e18L) {
-            long long r;
-            asm("fistpll %0" : "=m"(r) : "t"(y) : "st");  // nearest, in the current mode
+            const long long r = std::llrint(y);  // nearest, in the current rounding mode
             const long double frac = y - static_cast<long double>(r);
             const long double margin = y * 0x1p-60L;
             if (std::fabs(frac) < 0.5L - margin && r >= 0 &&

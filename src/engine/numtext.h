@@ -26,6 +26,16 @@ inline std::string_view Trim(std::string_view text) {
 // Number of characters (Unicode code points) of a UTF-8 text.
 std::size_t CharCount(std::string_view text);
 
+// A text as a message quotes it. Control characters (C0, DEL, C1) and bytes that are not
+// UTF-8 are shown as \xNN, byte by byte, so that nothing read or typed reaches a terminal
+// as a command; at most kQuotedTextLimit characters are shown, a longer text ends in "…".
+inline constexpr std::size_t kQuotedTextLimit = 80;
+std::string QuoteForMessage(std::string_view text);
+
+// The same for a file name, which keeps its end ("…/folder/name.lat"): the name matters
+// more than the folders above it.
+std::string QuotePathForMessage(std::string_view path);
+
 // --- Text to number ----------------------------------------------------------------
 
 // A real: leading and trailing blanks allowed, decimal point ".", optional sign and
@@ -43,7 +53,7 @@ bool TryParseInt(std::string_view text, std::int32_t& value);
 // As TryParseInt; throws ConversionError "'%s' は整数ではありません".
 std::int32_t ParseInt(std::string_view text);
 
-// The texts of the two conversion errors.
+// The texts of the two conversion errors, quoting the text by QuoteForMessage.
 std::string RealConversionText(std::string_view text);
 std::string IntConversionText(std::string_view text);
 

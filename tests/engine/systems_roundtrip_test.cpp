@@ -81,15 +81,6 @@ TEST_P(SystemRoundTrip, RefinesBackToTheCell) {
     ExpectRelative(dc.beta, cell.beta, "beta", cell.code);
     ExpectRelative(dc.gamma, cell.gamma, "gamma", cell.code);
     EXPECT_EQ(state.panel.residual, "0.00000000");
-    // Every deviation shown is zero.
-    for (int r = 0; r < 7; ++r) {
-        for (const std::string& text : {state.panel.reciprocal[r][2], state.panel.direct[r][2]}) {
-            if (text == kMaskedCell) continue;
-            long double v;
-            ASSERT_TRUE(TryParseReal(text, v)) << text;
-            EXPECT_EQ(v, 0) << "row " << r << " of system " << cell.code << ": '" << text << "'";
-        }
-    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -124,21 +115,6 @@ TEST(Deviations, PerfectFitGivesExactZeros) {
             EXPECT_EQ(r.directSd[q], 0) << "code " << code << " quantity " << q;
         }
     }
-}
-
-TEST(Deviations, ClosedFormsOfTheCubicCell) {
-    RefinementResult r;
-    r.x[1] = 0.04L;
-    r.sx[1] = 0.0001L;
-    r.reciprocal = {0.2L, 0.2L, 0.2L, kPi0 / 2, kPi0 / 2, kPi0 / 2, 0.008L};
-    r.direct = {5, 5, 5, kPi0 / 2, kPi0 / 2, kPi0 / 2, 125};
-    ComputeCellDeviations(r, kCubic);
-    const long double sa = 0.5L * 0.0001L / 0.2L;
-    EXPECT_NEAR(static_cast<double>(r.reciprocalSd.a), static_cast<double>(sa), 1e-18);
-    // σV*/V* = 3·σa*/a* and σa = σa*·a².
-    EXPECT_NEAR(static_cast<double>(r.reciprocalSd.volume / r.reciprocal.volume),
-                static_cast<double>(3 * r.reciprocalSd.a / 0.2L), 1e-15);
-    EXPECT_EQ(r.directSd.a, r.reciprocalSd.a * 25);
 }
 
 TEST(Deviations, HexagonalAndTetragonalShareTheirVolumeDeviation) {

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
 namespace dorvalix {
 namespace {
 
@@ -43,13 +47,46 @@ TEST(DatePatterns, PrintedReport) {
     EXPECT_EQ(FormatPrintDateJapanese({2023, 1, 1, 0, 0}), "令和5年1月1日(日曜日)  00時0分");
 }
 
-TEST(DatePatterns, CurrentTimeIsAPlausibleDate) {
+// The clock reads the local time of the machine's time zone: in a zone nine hours east of
+// UTC it is the UTC time of the system clock plus nine hours, worked out here from the
+// seconds since 1970 (civil-from-days, Howard Hinnant's algorithm).
+TEST(DatePatterns, CurrentTimeIsTheLocalTimeOfTheZone) {
+    const char* const saved = std::getenv("TZ");
+    const std::string savedValue = saved != nullptr ? saved : "";
+    setenv("TZ", "JST-9", 1);
+    tzset();
+    auto expected = [](std::time_t t) {
+        const long long s = static_cast<long long>(t) + 9 * 3600;
+        long long days = s / 86400;
+        const long long secondOfDay = s % 86400;
+        days += 719468;
+        const long long era = days / 146097;
+        const long long doe = days - era * 146097;
+        const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+        const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+        const long long mp = (5 * doy + 2) / 153;
+        const int day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+        const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+        const int year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
+        return LocalDateTime{year, month, day, static_cast<int>(secondOfDay / 3600),
+                             static_cast<int>(secondOfDay % 3600 / 60)};
+    };
+    auto same = [](const LocalDateTime& a, const LocalDateTime& b) {
+        return a.year == b.year && a.month == b.month && a.day == b.day && a.hour == b.hour &&
+               a.minute == b.minute;
+    };
+    const std::time_t before = std::time(nullptr);
     const LocalDateTime now = CurrentLocalDateTime();
-    EXPECT_GE(now.year, 2024);
-    EXPECT_TRUE(now.month >= 1 && now.month <= 12);
-    EXPECT_TRUE(now.day >= 1 && now.day <= 31);
-    EXPECT_TRUE(now.hour >= 0 && now.hour <= 23);
-    EXPECT_TRUE(now.minute >= 0 && now.minute <= 59);
+    const std::time_t after = std::time(nullptr);
+    if (saved != nullptr) {
+        setenv("TZ", savedValue.c_str(), 1);
+    } else {
+        unsetenv("TZ");
+    }
+    tzset();
+    // A minute may turn between the readings.
+    EXPECT_TRUE(same(now, expected(before)) || same(now, expected(after)))
+        << now.year << "-" << now.month << "-" << now.day << " " << now.hour << ":" << now.minute;
 }
 
 }  // namespace
