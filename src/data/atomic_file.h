@@ -1,20 +1,59 @@
-// Writing a file so that a failure never destroys the file that was there before.
+// Writing a file so that a failure never destroys the file that was there before, and a
+// power cut after the write cannot bring the old one back.
+//
+// The bytes go to a temporary file beside the file they replace, which is flushed to disk
+// and renamed over it; then the folder is flushed, so that the rename itself is on disk.
+// - A symbolic link is followed: the file it points to is replaced, the link stays.
+// - A file the process may not write (mode 0444, someone else's) is refused with the
+//   platform's error, as writing it in place would be: the rename alone would only ask
+//   the folder. So is anything that is not a regular file.
+// - The new file keeps the permission bits of the one it replaces, never set-user-id or
+//   set-group-id, and where the process may, its owner and group. A new file gets 0666
+//   less the umask.
+// - The temporary name is short (".dorvalix-" and six characters), so that a file whose
+//   name is as long as the system allows can be saved.
 #pragma once
 
 #include <string>
 #include <string_view>
 
+#include "lang.h"
+
 namespace dorvalix {
 
-// Writes `bytes` to a temporary file in the folder of `path`, flushes it to disk and
-// renames it over `path`. On failure the temporary file is removed, `path` is left as it
-// was, and IoError is thrown with the platform's error text and the file name.
-void WriteFileAtomically(const std::string& path, std::string_view bytes);
+// One atomic replacement, written piece by piece: Write as often as needed, then Commit.
+// Every failure throws IoError with the platform's error text and the file name; the
+// temporary file is then removed and the old file is as it was. Without Commit (an
+// exception on the way), the destructor removes the temporary file.
+class AtomicFileWriter {
+  public:
+    // Checks the file at `path` and creates the temporary file. `lang` chooses the text of
+    // the refusals that are the program's own (a target that is not a regular file).
+    explicit AtomicFileWriter(const std::string& path, Lang lang = Lang::English);
+    ~AtomicFileWriter();
+    AtomicFileWriter(const AtomicFileWriter&) = delete;
+    AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
 
-// Reads a whole file; IoError with the platform's error text and the file name on failure.
-std::string ReadWholeFile(const std::string& path);
+    void Write(std::string_view bytes);
+    // Flushes the file, renames it over the target and flushes the folder.
+    void Commit();
 
-// "<reason>: <path>" for an input/output failure with errno `error`.
+  private:
+    [[noreturn]] void Abandon(int error);
+
+    std::string path_;    // as given, for the messages
+    std::string target_;  // the file replaced: path_ with its symbolic links followed
+    std::string folder_;  // the target's folder, "" for the working directory
+    std::string temp_;
+    int fd_ = -1;
+};
+
+// Writes `bytes` as the whole new content of `path` through AtomicFileWriter.
+void WriteFileAtomically(const std::string& path, std::string_view bytes,
+                         Lang lang = Lang::English);
+
+// "<reason>: <path>" for an input/output failure with errno `error`; the path quoted as
+// QuotePathForMessage quotes it.
 std::string IoErrorText(int error, const std::string& path);
 
 }  // namespace dorvalix

@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "atomic_file.h"
+#include "input_file.h"
 #include "numtext.h"
 #include "results_panel.h"
 #include "text_encoding.h"
@@ -37,20 +38,18 @@ class FileCursor {
         return value;
     }
 
-    // The text from here to the end of the line (without CR LF or LF); moves to the start
-    // of the next line.
+    // The text from here to the end of the line (without CR LF, LF or a CR alone, as old
+    // Macintosh editors end lines); moves to the start of the next line.
     std::string_view RestOfLine() {
         const std::size_t start = pos_;
-        std::size_t end = text_.find('\n', pos_);
+        std::size_t end = text_.find_first_of("\r\n", pos_);
         if (end == std::string_view::npos) {
             end = text_.size();
             pos_ = end;
         } else {
-            pos_ = end + 1;
+            pos_ = end + (text_.substr(end, 2) == "\r\n" ? 2 : 1);
         }
-        std::string_view line = text_.substr(start, end - start);
-        if (line.ends_with('\r')) line.remove_suffix(1);
-        return line;
+        return text_.substr(start, end - start);
     }
 
   private:
@@ -136,7 +135,7 @@ ObservationFileContents ParseObservationFile(std::string_view text, Lang lang) {
 }
 
 ObservationFileContents ReadObservationFile(const std::string& path, Lang lang) {
-    return ParseObservationFile(DecodeFileText(ReadWholeFile(path)), lang);
+    return ParseObservationFile(DecodeFileText(ReadInputFile(path, lang)), lang);
 }
 
 std::optional<CellRef> ApplyObservationFile(CalculationState& state, std::string& sampleName,
@@ -182,9 +181,9 @@ std::string FormatObservationFile(const ObservationTable& table, int crystalSyst
 }
 
 bool WriteObservationFile(const std::string& path, const ObservationTable& table, int crystalSystem,
-                          std::string_view sampleName) {
+                          std::string_view sampleName, Lang lang) {
     if (sampleName.empty()) return false;
-    WriteFileAtomically(path, FormatObservationFile(table, crystalSystem, sampleName));
+    WriteFileAtomically(path, FormatObservationFile(table, crystalSystem, sampleName), lang);
     return true;
 }
 

@@ -1,6 +1,6 @@
 // The .lat observation file: count and crystal-system code, one line per observation
 // (h, k, l, d in fields of eight characters), then the sample name. Lines end with CR LF;
-// LF alone is read too.
+// LF or CR alone is read too.
 #pragma once
 
 #include <cstdint>
@@ -49,7 +49,7 @@ struct ObservationFileContents {
 ObservationFileContents ParseObservationFile(std::string_view text, Lang lang);
 
 // Reads and decodes the file at `path` (UTF-8, or CP932 when it is not valid UTF-8) and
-// takes it apart; IoError with the platform's text and the file name when it cannot be read.
+// takes it apart; IoError when it cannot be read (ReadInputFile).
 ObservationFileContents ReadObservationFile(const std::string& path, Lang lang);
 
 // Reads the file completely and only then replaces the table, its counts, the crystal-system
@@ -73,7 +73,7 @@ std::string FormatObservationFile(const ObservationTable& table, int crystalSyst
 // Writes the file atomically. Returns false, writing nothing, when the sample name is empty
 // (the command then shows file_text::kSetSampleName); IoError when the file cannot be written.
 bool WriteObservationFile(const std::string& path, const ObservationTable& table, int crystalSystem,
-                          std::string_view sampleName);
+                          std::string_view sampleName, Lang lang);
 
 // ".lat" appended to a path whose file name has no "." at all; other paths unchanged.
 std::string WithDefaultExtension(const std::string& path);

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "atomic_file.h"
+#include <climits>
+
+#include "errors.h"
+#include "input_file.h"
 #include "numtext.h"
 #include "text_encoding.h"
 
@@ -29,19 +32,24 @@ SylkRecord MakeRecord(std::string_view text) {
     return record;
 }
 
-// Calls `line` for every line of the text, without its CR LF or LF; a last line without a
-// line end too.
+// The end of the line that starts at `pos` and the start of the next one: lines end with
+// CR LF, LF or CR alone.
+std::pair<std::size_t, std::size_t> LineEnd(std::string_view text, std::size_t pos) {
+    const std::size_t end = text.find_first_of("\r\n", pos);
+    if (end == std::string_view::npos) return {text.size(), text.size()};
+    return {end, end + (text.substr(end, 2) == "\r\n" ? 2 : 1)};
+}
+
+// Calls `line` for every line of the text up to its first NUL, without its line end; a
+// last line without a line end too.
 template <typename F>
 void ForEachLine(std::string_view text, F line) {
     text = text.substr(0, text.find('\0'));
     std::size_t pos = 0;
     while (pos < text.size()) {
-        std::size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view l = text.substr(pos, end - pos);
-        if (l.ends_with('\r')) l.remove_suffix(1);
-        line(l);
-        pos = end + 1;
+        const auto [end, next] = LineEnd(text, pos);
+        line(text.substr(pos, end - pos));
+        pos = next;
     }
 }
 
@@ -55,6 +63,28 @@ std::vector<SylkRecord> SplitSylkRecords(std::string_view text) {
     std::vector<SylkRecord> records;
     ForEachLine(text, [&](std::string_view line) { records.push_back(MakeRecord(line)); });
     return records;
+}
+
+std::vector<SylkRecord> SplitSylkFile(std::string_view text, Lang lang) {
+    const std::size_t nul = text.find('\0');
+    if (nul != std::string_view::npos) {
+        long long line = 1;
+        for (std::size_t pos = 0;;) {
+            const std::size_t next = LineEnd(text, pos).second;
+            if (next > nul) break;
+            ++line;
+            pos = next;
+        }
+        throw DorvalixError(SylkMessage(sylk_text::kNulInFile, lang, line));
+    }
+    return SplitSylkRecords(text);
+}
+
+std::string SylkMessage(const Text& text, Lang lang, long long number) {
+    std::string out = text.In(lang);
+    for (std::size_t at; (at = out.find("%d")) != std::string::npos;)
+        out.replace(at, 2, IntText(number));
+    return out;
 }
 
 std::vector<SylkRecord> TabTextToSylkRecords(std::string_view text) {
@@ -115,7 +145,10 @@ SylkImport ReadSylkCells(const std::vector<SylkRecord>& records,
         out.lastRow = static_cast<int>(std::clamp<long long>(row, 0, kMaxObservations));
         if (!r.k || row <= 0 || col < 0) continue;
         // Only four columns and 300 rows fit the table; the status column takes no values.
-        if (col > 3 || row > kMaxObservations) continue;
+        if (col > 3) continue;
+        out.blockRows =
+            static_cast<int>(std::max<long long>(out.blockRows, std::min<long long>(row, INT_MAX)));
+        if (row > kMaxObservations) continue;
         std::string text = *r.k;
         if (text.starts_with('"')) text = text.size() >= 2 ? text.substr(1, text.size() - 2) : "";
         const long double x = ParseReal(text);
@@ -142,8 +175,8 @@ void ApplySylkCells(ObservationTable& table, const SylkImport& import) {
     table.filled = static_cast<std::uint32_t>(import.lastRow);
 }
 
-std::vector<SylkRecord> ReadSylkFile(const std::string& path) {
-    return SplitSylkRecords(DecodeFileText(ReadWholeFile(path)));
+std::vector<SylkRecord> ReadSylkFile(const std::string& path, Lang lang) {
+    return SplitSylkFile(DecodeFileText(ReadInputFile(path, lang)), lang);
 }
 
 }  // namespace dorvalix

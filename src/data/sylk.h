@@ -21,9 +21,15 @@ struct SylkRecord {
     std::optional<std::string> x, y, k;
 };
 
-// Splits a SYLK text into records. Records end with CR LF or with LF alone; the text ends
-// at its first NUL character; a last record without a line end counts as well.
+// Splits a SYLK text into records. Records end with CR LF, LF or CR alone; the text ends
+// at its first NUL character, as the clipboard's block does; a last record without a line
+// end counts as well.
 std::vector<SylkRecord> SplitSylkRecords(std::string_view text);
+
+// Splits the text of a SYLK file. A file holds no NUL character: one means the file is
+// damaged, and rather than reading up to it (and dropping every row after it) the file is
+// refused with DorvalixError sylk_text::kNulInFile.
+std::vector<SylkRecord> SplitSylkFile(std::string_view text, Lang lang);
 
 // The same cell records built from tab-separated plain text, as every spreadsheet also
 // offers it: a line (CR LF or LF) is a row, a tab separates columns, both counted from 1;
@@ -38,6 +44,23 @@ enum class ColumnOrder { None, Hkld, Dhkl };
 // The text of the question asked when the block starts with an integer.
 inline constexpr Text kHkldOrderQuestion = {"Data are in hkld order ? ", "hkldの並びですか"};
 
+// Messages about a block or a file; %d stands for a number.
+namespace sylk_text {
+inline constexpr Text kNoCells = {"The clipboard holds no spreadsheet cells",
+                                  "クリップボードに表計算ソフトのセルがありません"};
+inline constexpr Text kRowsLeftOut = {
+    "Only the first 300 rows were read: rows 301 to %d were left out",
+    "先頭の 300 行だけを読み込みました。301 行目から %d 行目までは読み込んでいません"};
+inline constexpr Text kTooManyRows = {"The spreadsheet block has %d rows; at most 300 can be read",
+                                      "表のデータが %d 行あります。読み込めるのは 300 行までです"};
+inline constexpr Text kNulInFile = {
+    "Line %d of the SYLK file holds a NUL character: the file is damaged",
+    "SYLK ファイルの %d 行目に NUL 文字があります。ファイルが壊れています"};
+}  // namespace sylk_text
+
+// One of the texts above with its number.
+std::string SylkMessage(const Text& text, Lang lang, long long number);
+
 // One value for a table cell.
 struct SylkCell {
     int col = 0;  // table column 0..3
@@ -51,6 +74,9 @@ struct SylkImport {
     ColumnOrder order = ColumnOrder::None;
     std::vector<SylkCell> cells;  // in record order; a later value for a cell wins
     int lastRow = 0;              // table row of the last record handled, within 0..300
+    // The lowest table row that a value of the block's first four columns would go to, also
+    // beyond 300 (capped at the largest int); 0 without such values.
+    int blockRows = 0;
 };
 
 // Reads the records into table cells. The first record that is a cell or format record with
@@ -70,7 +96,7 @@ SylkImport ReadSylkCells(const std::vector<SylkRecord>& records,
 void ApplySylkCells(ObservationTable& table, const SylkImport& import);
 
 // Reads a SYLK file (UTF-8, or CP932 when it is not valid UTF-8) into records; IoError when
-// it cannot be read.
-std::vector<SylkRecord> ReadSylkFile(const std::string& path);
+// it cannot be read (ReadInputFile), DorvalixError for a NUL character (SplitSylkFile).
+std::vector<SylkRecord> ReadSylkFile(const std::string& path, Lang lang);
 
 }  // namespace dorvalix

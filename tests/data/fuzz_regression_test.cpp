@@ -9,6 +9,7 @@
 
 #include "atomic_file.h"
 #include "calculation.h"
+#include "input_file.h"
 #include "numtext.h"
 #include "observation_file.h"
 #include "sylk.h"
@@ -35,7 +36,8 @@ TEST(FuzzRegressions, LatReader) {
         try {
             ApplyObservationFile(
                 *state, sample,
-                ParseObservationFile(DecodeFileText(ReadWholeFile(path)), Lang::English));
+                ParseObservationFile(DecodeFileText(ReadInputFile(path, Lang::English)),
+                                     Lang::English));
         } catch (const DorvalixError& e) {
             EXPECT_NE(std::string(e.what()), "");
             continue;
@@ -59,7 +61,7 @@ TEST(FuzzRegressions, Sylk) {
     EXPECT_FALSE(inputs.empty());
     for (const std::string& path : inputs) {
         SCOPED_TRACE(path);
-        const std::string text = DecodeFileText(ReadWholeFile(path));
+        const std::string text = DecodeFileText(ReadInputFile(path, Lang::English));
         for (const auto& records : {SplitSylkRecords(text), TabTextToSylkRecords(text)}) {
             try {
                 const SylkImport import = ReadSylkCells(records, [] { return true; });

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "atomic_file.h"
+#include "input_file.h"
 #include "numtext.h"
 #include "test_files.h"
 
@@ -109,6 +110,30 @@ TEST(ObservationFileReader, TokensAndLines) {
     EXPECT_EQ(c.sampleName, "name ");
 }
 
+// Old Macintosh editors end lines with CR alone: such a file reads as its CR LF twin (it
+// used to be one long line, and the whole file ended up in the error message).
+TEST(ObservationFileReader, LinesEndedByCrAlone) {
+    const std::string crlf = "3 5\r\n2 2 0 3.23\r\n1 3 -1 2.566\r\n3 1 1 2.304\r\nname\r\n";
+    std::string cr = crlf;
+    for (std::size_t at; (at = cr.find("\r\n")) != std::string::npos;)
+        cr.replace(at, 2, "\r");
+    const auto a = ParseObservationFile(crlf, Lang::English);
+    const auto b = ParseObservationFile(cr, Lang::English);
+    EXPECT_EQ(b.rows, a.rows);
+    EXPECT_EQ(b.sampleName, "name");
+    // Mixed line ends, and CR LF still one line end (no empty line between).
+    const auto c = ParseObservationFile("1 5\r1 1 1 2.5\r\nname\n", Lang::English);
+    EXPECT_EQ(c.rows[0][0], " 2.5 ");
+    EXPECT_EQ(c.sampleName, "name");
+}
+
+// A message quotes at most 80 characters of what it read.
+TEST(ObservationFileReader, LongTextsAreCutInMessages) {
+    const std::string d = " 3.2" + std::string(400, 'x');
+    const std::string message = ErrorOf<ConversionError>("1 5\n1 1 1" + d + "\nx\n");
+    EXPECT_EQ(message, "'" + d.substr(0, 80) + "…' は浮動小数点数ではありません");
+}
+
 TEST(ObservationFileReader, CountZeroTakesTheRestOfLineOneAsSampleName) {
     EXPECT_EQ(ParseObservationFile("       0       3\r\n", Lang::English).sampleName, "");
     const auto c = ParseObservationFile("0 3 rest\r\nsecond\r\n", Lang::English);
@@ -124,8 +149,11 @@ TEST(ObservationFileReader, ConversionErrors) {
         const char* message;
     };
     const Case cases[] = {
-        // A tab before d belongs to the d text, which the conversion does not accept.
-        {"1 5\r\n1 1 1\t3.23\r\nx\r\n", "'\t3.23' は浮動小数点数ではありません"},
+        // A tab before d belongs to the d text, which the conversion does not accept; the
+        // message shows it as \x09.
+        {"1 5\r\n1 1 1\t3.23\r\nx\r\n", "'\\x093.23' は浮動小数点数ではありません"},
+        // An escape sequence in d never reaches a terminal.
+        {"1 5\n1 1 1 3.2\x1b[31m\nx\n", "' 3.2\\x1B[31m' は浮動小数点数ではありません"},
         // d is the whole rest of the line.
         {"1 5\r\n1 1 1    3.23 mm\r\nx\r\n", "'    3.23 mm' は浮動小数点数ではありません"},
         // Fewer lines than the count: the first missing d is empty.
@@ -252,11 +280,13 @@ TEST_F(TempFolder, WriteObservationFile) {
     t.filled = 1;
     const std::string path = dir + "/w.lat";
     // An empty sample name writes nothing; blanks are a name.
-    EXPECT_FALSE(WriteObservationFile(path, t, 1, ""));
-    EXPECT_THROW(ReadWholeFile(path), IoError);
-    EXPECT_TRUE(WriteObservationFile(path, t, 1, " "));
-    EXPECT_EQ(ReadWholeFile(path), "       1       1\r\n       1       1       1     2.5\r\n \r\n");
-    EXPECT_THROW(WriteObservationFile(dir + "/no/such/folder.lat", t, 1, "x"), IoError);
+    EXPECT_FALSE(WriteObservationFile(path, t, 1, "", Lang::English));
+    EXPECT_THROW(ReadInputFile(path, Lang::English), IoError);
+    EXPECT_TRUE(WriteObservationFile(path, t, 1, " ", Lang::English));
+    EXPECT_EQ(ReadInputFile(path, Lang::English),
+              "       1       1\r\n       1       1       1     2.5\r\n \r\n");
+    EXPECT_THROW(WriteObservationFile(dir + "/no/such/folder.lat", t, 1, "x", Lang::English),
+                 IoError);
 }
 
 TEST(ObservationFileNames, DefaultExtension) {

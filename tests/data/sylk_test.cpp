@@ -126,6 +126,17 @@ TEST(SylkImport, RowsBeyondThreeHundredAreDropped) {
     const ObservationTable t = Import(block, answer);
     EXPECT_EQ(t.Cell(0, 300), "1300.5");
     EXPECT_EQ(t.filled, 300u);
+    // ... but the import knows how many rows the block had, to say so.
+    EXPECT_EQ(ReadSylkCells(SplitSylkRecords(block), answer.Fn()).blockRows, 305);
+    EXPECT_EQ(ReadSylkCells(SplitSylkRecords(kDhklBlock), answer.Fn()).blockRows, 2);
+    // Values right of the fourth column do not count; a far row does, within an int.
+    EXPECT_EQ(
+        ReadSylkCells(SplitSylkRecords("C;Y1;X1;K1.5\r\nC;Y900;X6;K2\r\n"), answer.Fn()).blockRows,
+        1);
+    EXPECT_EQ(
+        ReadSylkCells(SplitSylkRecords("C;Y1;X1;K1.5\r\nC;Y2147483647;X1;K2\r\n"), answer.Fn())
+            .blockRows,
+        2147483647);
 }
 
 TEST(SylkImport, BadValuesThrowBeforeAnythingIsWritten) {
@@ -165,6 +176,34 @@ TEST(SylkImport, TextEndsAtNul) {
     EXPECT_EQ(Import(text, answer).Cell(0, 2), "");
 }
 
+// A file is not the clipboard: a NUL in it means damage, and reading up to it would drop
+// every row after it while the run reports success.
+TEST(SylkImport, NulInAFileIsRefused) {
+    constexpr char kBlock[] = "ID;P\r\nC;Y1;X1;K2.5\r\nC;Y2;X1;K1\0.5\r\n";
+    const std::string text(kBlock, sizeof kBlock - 1);
+    for (const Lang lang : {Lang::English, Lang::Japanese}) {
+        try {
+            SplitSylkFile(text, lang);
+            FAIL();
+        } catch (const DorvalixError& e) {
+            EXPECT_EQ(e.Text(),
+                      lang == Lang::English
+                          ? "Line 3 of the SYLK file holds a NUL character: the file is "
+                            "damaged"
+                          : "SYLK ファイルの 3 行目に NUL 文字があります。ファイルが壊れています");
+        }
+    }
+    EXPECT_EQ(SplitSylkFile("ID;P\r\nC;Y1;X1;K2.5\r\n", Lang::English).size(), 2u);
+}
+
+TEST(SylkImport, RecordsEndedByCrAlone) {
+    Answer answer;
+    const ObservationTable t = Import("ID;P\rC;Y1;X1;K3.2\rC;X2;K1\rC;Y2;X1;K2.5\rE\r", answer);
+    EXPECT_EQ(t.Cell(0, 1), "3.2");
+    EXPECT_EQ(t.Cell(1, 1), "1");
+    EXPECT_EQ(t.Cell(0, 2), "2.5");
+}
+
 TEST(SylkImport, TabSeparatedTextGivesTheSameCells) {
     Answer answer;
     const ObservationTable fromTabs = [&] {
@@ -201,10 +240,19 @@ using SylkFile = test::TempFolder;
 
 TEST_F(SylkFile, ReadsShiftJisAndUtf8) {
     const std::string path = Write("a.slk", "ID;P\r\nC;Y1;X1;K\"\x8E\x8E\x97\xBF\"\r\nE\r\n");
-    const auto records = ReadSylkFile(path);
+    const auto records = ReadSylkFile(path, Lang::English);
     ASSERT_EQ(records.size(), 3u);
     EXPECT_EQ(*records[1].k, "\"試料\"");
-    EXPECT_THROW(ReadSylkFile(dir + "/missing.slk"), IoError);
+    EXPECT_THROW(ReadSylkFile(dir + "/missing.slk", Lang::English), IoError);
+}
+
+TEST_F(SylkFile, DamagedFileWithNulIsRefused) {
+    try {
+        ReadSylkFile(std::string(DORVALIX_TEST_DATA) + "/damaged/nul-in-sylk.slk", Lang::English);
+        FAIL();
+    } catch (const DorvalixError& e) {
+        EXPECT_EQ(e.Text(), "Line 18 of the SYLK file holds a NUL character: the file is damaged");
+    }
 }
 
 }  // namespace
