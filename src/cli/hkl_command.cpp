@@ -3,16 +3,19 @@
 #include <array>
 #include <cstdint>
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "atomic_file.h"
 #include "commands.h"
 #include "errors.h"
 #include "hkl_stream.h"
 #include "hkl_table.h"
 #include "hkl_text.h"
 #include "numtext.h"
+#include "output_file.h"
 
 namespace dorvalix::cli {
 
@@ -32,6 +35,7 @@ struct HklOptions {
     std::string range = "all";
     bool sort = false;
     Centring lattice = Centring::P;
+    std::string output;  // --output FILE instead of standard output; empty: none
 };
 
 // Reads the options; returns false with `problem` set for wrong usage.
@@ -42,7 +46,7 @@ bool ParseOptions(const std::vector<std::string>& args, HklOptions& o, std::stri
             return false;
         }
         if (!TryParseReal(args[at], value)) {
-            problem = option + ": '" + args[at] + "' is not a number";
+            problem = option + ": '" + QuoteForMessage(args[at]) + "' is not a number";
             return false;
         }
         return true;
@@ -111,8 +115,15 @@ bool ParseOptions(const std::vector<std::string>& args, HklOptions& o, std::stri
             ++i;
         } else if (option == "--sort") {
             o.sort = true;
+        } else if (option == "--output") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                problem = "--output needs a file name";
+                return false;
+            }
+            o.output = args[i + 1];
+            ++i;
         } else {
-            problem = "unknown argument '" + option + "'";
+            problem = "unknown argument '" + QuoteForMessage(option) + "'";
             return false;
         }
     }
@@ -142,9 +153,16 @@ int RunHklCommand(const std::vector<std::string>& args, std::ostream& out, std::
         const HklParameters parameters{options.system, options.range, options.wavelength,
                                        options.d_min, options.lattice};
         // The clipboard's lines, ended the way a terminal or a script expects, written in
-        // blocks so that a large table never needs its whole text at once.
-        const HklTextSink sink = [&out](std::string_view text) {
-            out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        // blocks so that a large table never needs its whole text at once; with --output
+        // through the atomic writer, which replaces the file only when all is written.
+        std::optional<AtomicFileWriter> file;
+        if (!refusal && !options.output.empty()) file.emplace(options.output);
+        const HklTextSink sink = [&](std::string_view text) {
+            if (file) {
+                file->Write(text);
+            } else {
+                out.write(text.data(), static_cast<std::streamsize>(text.size()));
+            }
         };
         if (!refusal && options.sort) {
             // The sorted table is held with its order: it must fit in the memory.
@@ -160,12 +178,19 @@ int RunHklCommand(const std::vector<std::string>& args, std::ostream& out, std::
             err << refusal->In(kLang) << "\n";
             return 1;
         }
+        if (file) {
+            file->Commit();
+            return 0;
+        }
         out.flush();
         if (!out) {
             err << "dorvalix-cli hkl: the table could not be written\n";
             return 1;
         }
         return 0;
+    } catch (const IoError& e) {
+        err << OutputFileErrorLine(e.Text());
+        return 1;
     } catch (const DorvalixError& e) {
         // The window's error box shows the text followed by ".".
         err << e.Text() << ".\n";

@@ -20,6 +20,7 @@
 #include "json_text.h"
 #include "numtext.h"
 #include "observation_file.h"
+#include "output_file.h"
 #include "refine_details.h"
 #include "refine_input.h"
 #include "results_report.h"
@@ -38,6 +39,7 @@ struct RefineOptions {
     Lang lang = Lang::English;
     Format format = Format::Report;
     DetailsRequest details;
+    std::optional<std::string> output;  // --output FILE instead of standard output
 };
 
 // A plain decimal number without sign, within 0..limit.
@@ -53,6 +55,14 @@ bool ParseCount(std::string_view text, int limit, int& value) {
     return true;
 }
 
+// An argument or a file name as a message shows it (control characters as \xNN, cut short).
+std::string Q(const std::string& text) {
+    return QuoteForMessage(text);
+}
+std::string QPath(const std::string& path) {
+    return QuotePathForMessage(path);
+}
+
 // Reads the options; returns the problem, or an empty text when they are fine.
 std::string ParseOptions(const std::vector<std::string>& args, RefineOptions& o) {
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -64,7 +74,7 @@ std::string ParseOptions(const std::vector<std::string>& args, RefineOptions& o)
                 arg.resize(eq);
             }
         } else if (arg.size() > 1 && arg[0] == '-') {
-            return "unknown option " + arg;
+            return "unknown option " + Q(arg);
         } else {
             o.files.push_back(arg);
             continue;
@@ -75,8 +85,9 @@ std::string ParseOptions(const std::vector<std::string>& args, RefineOptions& o)
             continue;
         }
         const bool known = arg == "--system" || arg == "--exclude" || arg == "--order" ||
-                           arg == "--lang" || arg == "--format" || IsDetailsOption(arg);
-        if (!known) return "unknown option " + arg;
+                           arg == "--lang" || arg == "--format" || arg == "--output" ||
+                           IsDetailsOption(arg);
+        if (!known) return "unknown option " + Q(arg);
         std::string value;
         if (inlineValue) {
             value = *inlineValue;
@@ -87,7 +98,7 @@ std::string ParseOptions(const std::vector<std::string>& args, RefineOptions& o)
         }
         if (arg == "--system") {
             int code;
-            if (!ParseCount(value, 8, code)) return "--system " + value + ": give a code 0 to 8";
+            if (!ParseCount(value, 8, code)) return "--system " + Q(value) + ": give a code 0 to 8";
             o.system = code;
         } else if (arg == "--exclude") {
             std::size_t pos = 0;
@@ -97,7 +108,7 @@ std::string ParseOptions(const std::vector<std::string>& args, RefineOptions& o)
                     value.substr(pos, comma == std::string::npos ? comma : comma - pos);
                 int n;
                 if (!ParseCount(item, kMaxObservations, n) || n == 0) {
-                    return "--exclude " + value + ": give observation numbers 1 to 300";
+                    return "--exclude " + Q(value) + ": give observation numbers 1 to 300";
                 }
                 o.exclude.push_back(n);
                 if (comma == std::string::npos) break;
@@ -109,10 +120,13 @@ std::string ParseOptions(const std::vector<std::string>& args, RefineOptions& o)
             } else if (value == "hkld") {
                 o.order = ColumnOrder::Hkld;
             } else {
-                return "--order " + value + ": give dhkl or hkld";
+                return "--order " + Q(value) + ": give dhkl or hkld";
             }
+        } else if (arg == "--output") {
+            if (value.empty()) return "--output needs a file name";
+            o.output = value;
         } else if (arg == "--lang") {
-            if (value != "e" && value != "j") return "--lang " + value + ": give e or j";
+            if (value != "e" && value != "j") return "--lang " + Q(value) + ": give e or j";
             o.lang = LangFromCode(value);
         } else if (IsDetailsOption(arg)) {
             if (std::string problem = ParseDetailsOption(arg, value, o.details); !problem.empty())
@@ -125,14 +139,14 @@ std::string ParseOptions(const std::vector<std::string>& args, RefineOptions& o)
             const auto* f = std::find_if(std::begin(kFormats), std::end(kFormats),
                                          [&](const auto& k) { return value == k.first; });
             if (f == std::end(kFormats)) {
-                return "--format " + value + ": give report, json, cif, csv or summary";
+                return "--format " + Q(value) + ": give report, json, cif, csv or summary";
             }
             o.format = f->second;
         }
     }
     if (o.files.empty()) return "no FILE given";
     if (o.files.size() > 1 && o.format != Format::Summary) {
-        return "more than one FILE: " + o.files[0] + ", " + o.files[1];
+        return "more than one FILE: " + QPath(o.files[0]) + ", " + QPath(o.files[1]);
     }
     return CheckDetailsRequest(o.details);
 }
@@ -228,6 +242,12 @@ int Usage(std::ostream& err, const std::string& problem) {
     return 2;
 }
 
+// The results to standard output, or with --output to the file, written whole or not at all.
+int Emit(const RefineOptions& o, const std::string& text, std::ostream& out, std::ostream& err) {
+    if (o.output) return WriteOutputFile(*o.output, text, o.lang, err);
+    return Emit(o, text, out, err);
+}
+
 // One file read, refined as Execute does, and its details when the format or the options
 // ask for them.
 struct RefinedFile {
@@ -253,7 +273,7 @@ RefinedFile RefineFile(const std::string& file, const RefineOptions& o) {
     try {
         refined.input = LoadRefineInput(state, file, o.lang, o.order);
     } catch (const ColumnOrderNeeded&) {
-        return fail(2, file +
+        return fail(2, QPath(file) +
                            ": the spreadsheet block starts with an integer; give --order "
                            "hkld (h, k, l, d) or --order dhkl (d, h, k, l)");
     } catch (const DorvalixError& e) {
@@ -264,7 +284,7 @@ RefinedFile RefineFile(const std::string& file, const RefineOptions& o) {
         const std::vector<int> rows = ObservationRows(state.table);
         for (const int n : o.exclude) {
             if (n > static_cast<int>(rows.size())) {
-                return fail(2, "--exclude " + IntText(n) + ": " + file + " holds " +
+                return fail(2, "--exclude " + IntText(n) + ": " + QPath(file) + " holds " +
                                    IntText(static_cast<long long>(rows.size())) + " observations");
             }
             state.table.Cell(4, rows[static_cast<std::size_t>(n - 1)]) =
@@ -306,14 +326,10 @@ int RunSummary(const RefineOptions& o, std::ostream& out, std::ostream& err) {
             rows[i] = SummaryErrorRow(file, e.what(), zero);
         }
     });
-    out << SummaryHeader(zero);
+    std::string text = SummaryHeader(zero);
     for (const std::string& row : rows)
-        out << row;
-    out.flush();
-    if (!out) {
-        err << "dorvalix-cli refine: the results could not be written\n";
-        return 1;
-    }
+        text += row;
+    if (const int status = Emit(o, text, out, err); status != 0) return status;
     return std::find(failed.begin(), failed.end(), 1) != failed.end() ? 1 : 0;
 }
 

@@ -32,7 +32,7 @@ std::string ParseDetailsOption(std::string_view option, const std::string& value
     request.details = true;
     if (option == "--lattice") {
         const auto centring = CentringFromLetter(value);
-        if (!centring) return name + " " + value + ": give P, A, B, C, I, F or R";
+        if (!centring) return name + " " + QuoteForMessage(value) + ": give P, A, B, C, I, F or R";
         request.options.lattice = *centring;
     } else if (option == "--wavelength" || option == "--xray") {
         if (request.wavelengthGiven && request.xrayGiven != (option == "--xray")) {
@@ -40,7 +40,8 @@ std::string ParseDetailsOption(std::string_view option, const std::string& value
         }
         if (option == "--wavelength") {
             long double v;
-            if (!TryParseReal(value, v)) return name + " " + value + ": give a number";
+            if (!TryParseReal(value, v))
+                return name + " " + QuoteForMessage(value) + ": give a number";
             request.options.wavelength = v;
         } else {
             const WavelengthPreset* preset = FindWavelengthPreset(value);
@@ -48,7 +49,7 @@ std::string ParseDetailsOption(std::string_view option, const std::string& value
                 std::string names;
                 for (const WavelengthPreset& p : kWavelengthPresets)
                     names += std::string(" ") + p.name;
-                return name + " " + value + ": give one of" + names;
+                return name + " " + QuoteForMessage(value) + ": give one of" + names;
             }
             request.options.wavelength = preset->wavelength;
             request.xrayGiven = true;
@@ -60,7 +61,7 @@ std::string ParseDetailsOption(std::string_view option, const std::string& value
         } else if (value == "2theta") {
             request.fit = DetailsFit::TwoTheta;
         } else {
-            return name + " " + value + ": give q or 2theta";
+            return name + " " + QuoteForMessage(value) + ": give q or 2theta";
         }
         request.options.fit = *request.fit;
     }

@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
-#include "atomic_file.h"
+#include "errors.h"
+#include "input_file.h"
 #include "observation_file.h"
 #include "text_encoding.h"
 
@@ -18,17 +19,21 @@ bool IsSylkInput(const std::string& path, std::string_view text) {
 
 RefineInput LoadRefineInput(CalculationState& state, const std::string& path, Lang lang,
                             std::optional<ColumnOrder> order) {
-    const std::string text = DecodeFileText(ReadWholeFile(path));
+    const std::string text = DecodeFileText(ReadInputFile(path, lang));
     RefineInput input;
     if (!IsSylkInput(path, text)) {
         ApplyObservationFile(state, input.sampleName, ParseObservationFile(text, lang));
         return input;
     }
     input.sylk = true;
-    const SylkImport import = ReadSylkCells(SplitSylkRecords(text), [&] {
+    const SylkImport import = ReadSylkCells(SplitSylkFile(text, lang), [&] {
         if (!order) throw ColumnOrderNeeded("the block starts with an integer");
         return *order == ColumnOrder::Hkld;
     });
+    // Like a .lat count over 300: a block the table cannot hold is refused, not cut short.
+    if (import.blockRows > kMaxObservations) {
+        throw DorvalixError(SylkMessage(sylk_text::kTooManyRows, lang, import.blockRows));
+    }
     // As after clearing the table: no crystal system, an empty panel.
     ClearResultsPanel(state.panel);
     state.table.ClearData();

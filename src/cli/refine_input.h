@@ -28,7 +28,8 @@ bool IsSylkInput(const std::string& path, std::string_view text);
 
 // Reads the file at `path` into the state. `order` answers the column-order question of a
 // SYLK block (Hkld or Dhkl); without it the question throws ColumnOrderNeeded. Read and
-// conversion failures are thrown as DorvalixError with the text the window would show.
+// conversion failures are thrown as DorvalixError with the text the window would show; so
+// are a SYLK file with a NUL character and a block of more than 300 rows.
 RefineInput LoadRefineInput(CalculationState& state, const std::string& path, Lang lang,
                             std::optional<ColumnOrder> order);
 

@@ -7,9 +7,10 @@ const char* const kUsage =
     "                        [--lang e|j] [--format report|json|cif|csv|summary]\n"
     "                        [--details] [--lattice P|A|B|C|I|F|R]\n"
     "                        [--wavelength L | --xray NAME] [--fit q|2theta] [--zero-shift]\n"
+    "                        [--output FILE]\n"
     "       dorvalix-cli hkl --cell A B C ALPHA BETA GAMMA [--system CODE] [--dmin D]\n"
     "                        [--wavelength L | --xray NAME] [--range all|asym] [--sort]\n"
-    "                        [--lattice P|A|B|C|I|F|R]\n";
+    "                        [--lattice P|A|B|C|I|F|R] [--output FILE]\n";
 
 const char* const kHelpText =
     "       dorvalix-cli --help | --version\n"

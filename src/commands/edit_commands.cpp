@@ -92,6 +92,8 @@ void StringGrid1TopLeftChanged(MainState& state, int topRow, int visibleRows) {
 
 void N15Click(MainState& state, Ui& ui) {
     ObservationTable& table = state.calc.table;
+    // Rows typed since the last count count too.
+    table.filled = CountFilledRows(table);
     if (table.filled == 0) return;
     if (ui.AskOkCancel(kDeleteOneQuestion.In(UiLang(state))) && IsDataRow(state.currentRow)) {
         // The rows below move up with their markers and Qo-Qc texts.

@@ -100,8 +100,8 @@ void Write1Click(MainState& state, Ui& ui) {
         return;
     }
     state.currentFileName = WithDefaultExtension(path);
-    if (!WriteObservationFile(state.currentFileName, table, state.calc.crystalSystem,
-                              state.edit1)) {
+    if (!WriteObservationFile(state.currentFileName, table, state.calc.crystalSystem, state.edit1,
+                              lang)) {
         ui.ShowMessage(file_text::kSetSampleName.In(lang));
     }
     state.label6 = FileNameOf(state.currentFileName);
@@ -118,12 +118,20 @@ void Exceld1Click(MainState& state, Ui& ui) {
     // number ends the command with the table as it was.
     const SylkImport import =
         ReadSylkCells(records, [&] { return ui.AskYesNo(kHkldOrderQuestion.In(lang)); }, {0, 1});
+    // Nothing to import (an empty clipboard, a picture, a block without values) is no reason
+    // to lose what the table holds.
+    if (!import.originFound || import.cells.empty()) {
+        ui.ShowMessage(sylk_text::kNoCells.In(lang));
+        return;
+    }
     ClearTable(state);
-    if (!import.originFound) return;
     ObservationTable& table = state.calc.table;
     ApplySylkCells(table, import);
     if (const auto notNumber = NormalizeCells(table)) MakeCurrentCell(state, *notNumber, true);
     SortRows(table);
+    if (import.blockRows > kMaxObservations) {
+        ui.ShowMessage(SylkMessage(sylk_text::kRowsLeftOut, lang, import.blockRows));
+    }
 }
 
 void N18Click(MainState& state, Ui& ui) {
@@ -132,7 +140,7 @@ void N18Click(MainState& state, Ui& ui) {
     FileDialogOptions dialog{kSetFileNameTitle, "out", "*.out", "", ReportFileName(state.label6)};
     const std::string path = ui.SaveFileName(dialog);
     if (path.empty()) return;  // cancelled: nothing is written
-    WriteFileAtomically(path, text);
+    WriteFileAtomically(path, text, UiLang(state));
 }
 
 void N22Click(MainState& state, Ui& ui) {

@@ -190,7 +190,9 @@ void FormShow(HklWindowState& state, Ui& ui) {
         state.rangeGrid[row][2].clear();
     }
 
-    if (!state.main.resultValid || !(state.main.refinedCell.a > 0)) return;
+    // After another file was read, the last result belongs to another sample: its cell
+    // under the new sample's crystal system would mislead.
+    if (!ResultDescribesTable(state.main.calculation) || !(state.main.refinedCell.a > 0)) return;
     const CellParameters& refined = state.main.refinedCell;
     const long double values[kCellGridRows] = {refined.a,     refined.b,    refined.c,
                                                refined.alpha, refined.beta, refined.gamma};

@@ -69,17 +69,17 @@ inline constexpr const char* kTypedWavelengthName = " Set W.L.";
 
 // What the window reads from the main window and the settings it changes.
 struct HklWindowLinks {
-    AppSettings& settings;              // lang, lamda, d_min, x_ray, hkl_range
-    const std::string& systemLabel;     // the main window's crystal-system label
-    const int& crystalSystem;           // the main window's crystal-system code
-    const bool& resultValid;            // a complete calculation run
-    const CellParameters& refinedCell;  // its direct cell, angles in degrees
+    AppSettings& settings;                // lang, lamda, d_min, x_ray, hkl_range
+    const std::string& systemLabel;       // the main window's crystal-system label
+    const int& crystalSystem;             // the main window's crystal-system code
+    const CalculationState& calculation;  // the table and the result of the last run
+    const CellParameters& refinedCell;    // its direct cell, angles in degrees
 
     explicit HklWindowLinks(MainState& main)
         : settings(main.settings),
           systemLabel(main.label3),
           crystalSystem(main.calc.crystalSystem),
-          resultValid(main.calc.resultValid),
+          calculation(main.calc),
           refinedCell(main.calc.result.direct) {}
 };
 
@@ -131,9 +131,10 @@ extern const std::array<const char*, kHklColumns> kHklTableHeader;
 
 // --- Opening ---------------------------------------------------------------------------
 
-// Every opening: check marks from hkl_range and lattice, current cells and focus, the labels, the
-// captions and fixed texts of the language, the grids emptied, and with a valid result
-// whose a is greater than 0 the refined cell, its range and its table.
+// Every opening: check marks from hkl_range and lattice, current cells and focus, the labels,
+// the captions and fixed texts of the language, the grids emptied, and when the result still
+// describes the main window's table (ResultDescribesTable) and its a is greater than 0, the
+// refined cell, its range and its table.
 void FormShow(HklWindowState& state, Ui& ui);
 
 // --- Menu commands -----------------------------------------------------------------------

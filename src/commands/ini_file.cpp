@@ -6,6 +6,7 @@
 
 #include "atomic_file.h"
 #include "errors.h"
+#include "input_file.h"
 #include "numtext.h"
 
 namespace dorvalix {
@@ -69,10 +70,21 @@ std::string OneLine(std::string_view value) {
 }  // namespace
 
 std::string CannotWriteText(const std::string& path) {
-    return path + " に書き込めません";
+    return QuotePathForMessage(path) + " に書き込めません";
 }
 
+namespace {
+
+// The byte-order mark Windows editors put at the start of a UTF-8 file.
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+}  // namespace
+
 IniText::IniText(std::string_view text) {
+    if (text.starts_with(kUtf8Bom)) {
+        bom_ = true;
+        text.remove_prefix(kUtf8Bom.size());
+    }
     const std::size_t firstBreak = text.find('\n');
     if (firstBreak != std::string_view::npos && firstBreak > 0 && text[firstBreak - 1] == '\r') {
         eol_ = "\r\n";
@@ -156,7 +168,7 @@ void IniText::SetValue(std::string_view section, std::string_view key, std::stri
 }
 
 std::string IniText::Text() const {
-    std::string out;
+    std::string out(bom_ ? kUtf8Bom : "");
     for (const Line& line : lines_) {
         out += line.text;
         out += line.end;
@@ -172,7 +184,7 @@ void WriteProfileStrings(const std::string& path, std::string_view section,
     struct stat st;
     if (stat(path.c_str(), &st) == 0) {
         try {
-            text = ReadWholeFile(path);
+            text = ReadInputFile(path, Lang::English);
         } catch (const IoError&) {
             throw IoError(CannotWriteText(path));
         }

@@ -15,7 +15,8 @@ namespace dorvalix {
 // A value is read up to this many characters; the rest of a longer one is cut off.
 inline constexpr std::size_t kProfileValueLimit = 2047;
 
-// The text of one INI file, line by line.
+// The text of one INI file, line by line. A UTF-8 byte-order mark before the first line is
+// not part of it (Windows editors write one).
 class IniText {
   public:
     IniText() = default;
@@ -47,6 +48,7 @@ class IniText {
     };
     std::vector<Line> lines_;
     std::string eol_ = "\n";  // the line break of new lines: the file's own
+    bool bom_ = false;        // the file starts with a UTF-8 byte-order mark, kept on write
 };
 
 // The message of a profile file that cannot be written: "<path> に書き込めません".

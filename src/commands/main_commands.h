@@ -119,7 +119,8 @@ void ReadObservationFileNamed(MainState& state, const std::string& path);
 void Write1Click(MainState& state, Ui& ui);
 // Read Excel data through ClipBoard: the clipboard's spreadsheet cells (SYLK, else its
 // tab-separated text), all read first; then the table is cleared, filled, normalised and
-// sorted. A value that is not a number leaves everything as it was.
+// sorted. A value that is not a number leaves everything as it was; so does a clipboard
+// without cells, with a message. Rows beyond 300 are left out, with a message.
 void Exceld1Click(MainState& state, Ui& ui);
 // Print: refused like the report commands; asks before printing on the current printer,
 // or, with no printer installed, offers to write the pages to a PDF file.
@@ -129,7 +130,9 @@ void N11Click(MainState& state, Ui& ui);  // Printer Setup: the printer dialog, 
 // the table as it stands (ResultDescribesTable); the report also goes into Memo1.
 void N18Click(MainState& state, Ui& ui);
 void N22Click(MainState& state, Ui& ui);
-void N15Click(MainState& state, Ui& ui);  // Delete One Data, after a question
+// Delete One Data: counts the rows (typed ones too), and with any row asks and deletes
+// CurrentRow.
+void N15Click(MainState& state, Ui& ui);
 void N16Click(MainState& state, Ui& ui);  // Sort
 void N17Click(MainState& state, Ui& ui);  // Clear, after a question
 void N20Click(MainState& state, Ui& ui);  // Exclude CurrentRow

@@ -2,9 +2,9 @@
 
 #include <filesystem>
 
-#include "atomic_file.h"
 #include "errors.h"
 #include "ini_file.h"
+#include "input_file.h"
 #include "numtext.h"
 
 namespace dorvalix {
@@ -60,9 +60,10 @@ std::string ProgramTitle(const std::string& executablePath) {
 AppSettings LoadSettings(const std::string& path) {
     std::string text;
     try {
-        text = ReadWholeFile(path);
+        text = ReadInputFile(path, Lang::English);
     } catch (const IoError&) {
-        // No settings file yet, or one that cannot be read: the defaults.
+        // No settings file yet, or one that cannot be read (a folder, a FIFO, 16 MiB of
+        // anything): the defaults.
     }
     const IniText ini(text);
     AppSettings s;

@@ -21,6 +21,7 @@ HklRefusal StreamHklLines(const HklCell& cell, const IndexRange& range, const Hk
     if (auto refusal = CheckWavelength(p.wavelength)) return refusal;
     if (auto refusal = CheckMinimumD(p.d_min)) return refusal;
     if (!(IndexTripleCount(range) <= kMaxIndexTriples)) return kRangeTooLargeText;
+    if (auto refusal = CheckCell(cell)) return refusal;
     const HklLoop g = MakeHklLoop(cell, range, p);
     if (!g.all && !g.asym) return std::nullopt;
     threads = HklThreadCount(threads);

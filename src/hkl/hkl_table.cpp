@@ -53,6 +53,11 @@ std::uint64_t PhysicalMemory() {
     if (pages <= 0 || page_size <= 0) return 0;
     return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page_size);
 }
+const Text kNotACellText = {
+    "These cell constants describe no cell: a, b and c must be greater than 0, each angle "
+    "between 0 and 180 degrees, and the volume greater than 0",
+    "格子定数が単位格子になっていません。a, b, c は 0 より大きく、α, β, γ は 0° と 180° の間で、"
+    "体積が 0 より大きくなるように入力してください"};
 
 HklRefusal CheckWavelength(long double wavelength) {
     if (wavelength > 0 && std::isfinite(wavelength)) return std::nullopt;
@@ -106,12 +111,15 @@ void StoreCellValue(HklCell& cell, int row, long double value) {
             break;
         case 3:
             cell.alpha = radians;
+            cell.alpha_degrees = value;
             break;
         case 4:
             cell.beta = radians;
+            cell.beta_degrees = value;
             break;
         case 5:
             cell.gamma = radians;
+            cell.gamma_degrees = value;
             break;
         default:
             break;
@@ -130,6 +138,23 @@ HklCell CellFromDegrees(long double a, long double b, long double c, long double
 void ReadCellTexts(const std::array<std::string, 6>& texts, HklCell& cell) {
     for (int row = 0; row < 6; ++row)
         StoreCellValue(cell, row, ParseReal(texts[static_cast<std::size_t>(row)]));
+}
+
+HklRefusal CheckCell(const HklCell& cell) {
+    auto positive = [](long double x) { return x > 0 && std::isfinite(x); };
+    auto angle = [](long double degrees) { return degrees > 0 && degrees < 180; };
+    const long double al = cell.alpha_degrees, be = cell.beta_degrees, ga = cell.gamma_degrees;
+    if (!positive(cell.a) || !positive(cell.b) || !positive(cell.c) || !angle(al) || !angle(be) ||
+        !angle(ga)) {
+        return kNotACellText;
+    }
+    if (!(al + be + ga < 360 && al < be + ga && be < ga + al && ga < al + be)) {
+        return kNotACellText;
+    }
+    const long double ca = std::cos(cell.alpha), cb = std::cos(cell.beta),
+                      cg = std::cos(cell.gamma);
+    if (!(1 - ca * ca - cb * cb - cg * cg + 2 * ca * cb * cg > 0)) return kNotACellText;
+    return std::nullopt;
 }
 
 CellMetric ComputeCellMetric(const HklCell& cell) {
@@ -172,6 +197,7 @@ long double IndexTripleCount(const IndexRange& r) {
 
 HklRefusal ComputeIndexRange(const HklCell& cell, long double d_min, IndexRange& range) {
     if (cell.a == 0) return kSetCellConstantText;
+    if (auto refusal = CheckCell(cell)) return refusal;
     if (auto refusal = CheckMinimumD(d_min)) return refusal;
     const long double hmax = std::trunc(cell.a / d_min) + 1;
     const long double kmax = std::trunc(cell.b / d_min) + 1;
@@ -269,7 +295,7 @@ bool FillPieces(const HklLoop& g, const std::vector<HklPiece>& pieces, const Pie
 std::optional<std::size_t> CountHklReflections(const HklCell& cell, const IndexRange& range,
                                                const HklParameters& p, std::size_t stop_above,
                                                int threads) {
-    if (CheckWavelength(p.wavelength) || CheckMinimumD(p.d_min)) return 0;
+    if (CheckWavelength(p.wavelength) || CheckMinimumD(p.d_min) || CheckCell(cell)) return 0;
     const HklLoop g = MakeHklLoop(cell, range, p);
     if (!g.all && !g.asym) return 0;
     if (!g.planned) return std::nullopt;
@@ -285,6 +311,7 @@ HklRefusal GenerateHklTable(const HklCell& cell, const IndexRange& range, const 
     if (auto refusal = CheckWavelength(p.wavelength)) return refusal;
     if (auto refusal = CheckMinimumD(p.d_min)) return refusal;
     if (!(IndexTripleCount(range) <= kMaxIndexTriples)) return kRangeTooLargeText;
+    if (auto refusal = CheckCell(cell)) return refusal;
     const HklLoop g = MakeHklLoop(cell, range, p);
     if (!g.all && !g.asym) return std::nullopt;
     threads = HklThreadCount(threads);

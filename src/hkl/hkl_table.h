@@ -35,6 +35,7 @@ extern const Text kRangeTooLargeText;
 extern const Text kTooManyReflectionsText;      // the window's limit
 extern const Text kToolTooManyReflectionsText;  // the tool's limit
 extern const Text kTableExceedsMemoryText;      // the tool, on a machine of little memory
+extern const Text kNotACellText;
 
 // Largest index range the program covers: each row (h, k) of it costs a little even when
 // none of its triples is a reflection, and a larger minimum d is what the user wants anyway.
@@ -85,7 +86,18 @@ constexpr long double kHklPi = 3.141592L;
 struct HklCell {
     long double a = 0, b = 0, c = 0;
     long double alpha = 0, beta = 0, gamma = 0;
+    // The angles as given, in degrees: whether they form a cell is decided on these, since
+    // the radians carry the table's rounded π (120°, 120°, 120° would pass by a hair).
+    long double alpha_degrees = 0, beta_degrees = 0, gamma_degrees = 0;
 };
+
+// Refuses (kNotACellText) six numbers that describe no cell: an axis that is not greater
+// than 0, an angle not between 0° and 180°, or a volume term
+// 1 − cos²α − cos²β − cos²γ + 2 cos α cos β cos γ that is not greater than 0. The last
+// equals 4 sin σ sin(σ − α) sin(σ − β) sin(σ − γ) with σ = (α + β + γ) ÷ 2, so it is
+// tested exactly on the degrees: α + β + γ < 360° and each angle below the sum of the other
+// two (and once more on the radians the table computes with).
+HklRefusal CheckCell(const HklCell& cell);
 
 // Stores the value of cell-grid row 0..5 (a, b, c, α, β, γ; angles typed in degrees).
 void StoreCellValue(HklCell& cell, int row, long double value);
@@ -125,8 +137,8 @@ long double IndexTripleCount(const IndexRange& range);
 
 // hmax = trunc(a ÷ d_min) + 1, kmax = trunc(b ÷ d_min) + 1, lmax = trunc(c ÷ d_min) + 1:
 // |h| ≤ a ÷ d holds for every reflection of every cell, oblique or not. Refused, with the
-// range unchanged, without a cell (a == 0), for a minimum d that is not positive and for
-// a range of more than kMaxIndexTriples triples.
+// range unchanged, without a cell (a == 0), for numbers that form no cell (CheckCell), for
+// a minimum d that is not positive and for a range of more than kMaxIndexTriples triples.
 HklRefusal ComputeIndexRange(const HklCell& cell, long double d_min, IndexRange& range);
 
 // --- Table -------------------------------------------------------------------------------
@@ -207,9 +219,9 @@ long double TwoThetaDegrees(long double wavelength, long double d);
 // (0, 0, 0), those outside the range choice, those the lattice centring makes absent,
 // those with d < d_min·(1 − 10⁻⁹) and those with d ≤ λ ÷ 2, into `table` (emptied
 // first). Refused, with the table left empty, for a λ or minimum d that is not positive,
-// a range of more than kMaxIndexTriples triples and a table of more than limit.reflections
-// reflections. FloatFault for a degenerate cell: the rows made before it stay. The work is
-// shared by `threads` threads (0: one for each core); the table is the same for any number.
+// numbers that form no cell (CheckCell), a range of more than kMaxIndexTriples triples and
+// a table of more than limit.reflections reflections. The work is shared by `threads`
+// threads (0: one for each core); the table is the same for any number.
 HklRefusal GenerateHklTable(const HklCell& cell, const IndexRange& range,
                             const HklParameters& parameters, HklTable& table,
                             const HklLimit& limit = kWindowLimit, int threads = 0);

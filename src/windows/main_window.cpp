@@ -355,7 +355,18 @@ void MainWindow::SyncFromState() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    event->accept();
+    // The title bar's close button asks as File → Exit does and keeps the settings on OK;
+    // Exit itself has asked already.
+    if (!state_->closeRequested) {
+        StringGrid1->FinishEditing();
+        RunCommand(ui_, [&] { Exit1Click(*state_, ui_); });
+        SyncFromState();
+    }
+    if (state_->closeRequested) {
+        event->accept();
+    } else {
+        event->ignore();
+    }
 }
 
 }  // namespace dorvalix

@@ -71,7 +71,8 @@ class MainWindow : public QMainWindow {
     QLabel* Label9 = nullptr;
 
   protected:
-    // Closing the window other than by Exit ends the program without saving the settings.
+    // Closing the window by its title bar goes through Exit: the question, and on OK the
+    // settings are written and the window closes.
     void closeEvent(QCloseEvent* event) override;
 
   private:

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "commands.h"
 #include "hkl_table.h"
 #include "hkl_text.h"
+#include "input_file.h"
 
 namespace dorvalix {
 namespace {
@@ -132,6 +134,7 @@ TEST(HklCommand, WrongUsageExitsWithTwo) {
              "--cell 5 5 5 90 90 90 --lattice",
              "--cell 5 5 5 90 90 90 --lattice i",
              "--cell 5 5 5 90 90 90 --lattice X",
+             "--cell 5 5 5 90 90 90 --output",
          }) {
         const Outcome o = RunHkl(Args(line));
         EXPECT_EQ(o.status, 2) << line;
@@ -141,6 +144,10 @@ TEST(HklCommand, WrongUsageExitsWithTwo) {
     }
 }
 
+const char* const kNotACell =
+    "These cell constants describe no cell: a, b and c must be greater than 0, each angle "
+    "between 0 and 180 degrees, and the volume greater than 0\n";
+
 TEST(HklCommand, RefusalsExitWithOne) {
     const std::pair<const char*, const char*> cases[] = {
         {"--cell 5 5 5 90 90 90 --dmin 0", "The minimum d-value must be greater than 0\n"},
@@ -149,11 +156,18 @@ TEST(HklCommand, RefusalsExitWithOne) {
         {"--cell 0 5 5 90 90 90", "Set Cell Constant\n"},
         {"--cell 100 100 100 90 90 90 --dmin 0.1",
          "The hkl range holds more than 2,000,000,000 indices: set a larger minimum d-value\n"},
-        {"--cell 5 5 5 150 150 150", "不正な浮動小数点数演算命令.\n"},
         // Some 900 million reflections, refused once a hundred million are counted.
         {"--cell 60 60 60 90 90 90 --dmin 0.1 --wavelength 0.1",
          "The table would hold more than 100,000,000 reflections: set a larger minimum "
          "d-value\n"},
+        // Numbers that describe no cell: the window's message.
+        {"--cell 5 5 5 150 150 150", kNotACell},
+        {"--cell 5 5 5 120 120 120", kNotACell},
+        {"--cell 5 5 5 180 90 90", kNotACell},
+        {"--cell 5 5 5 360 360 360", kNotACell},
+        {"--cell -5.431 5.431 5.431 90 90 90", kNotACell},
+        {"--cell 5 5 5 90 90 90 --output /nonexistent/t.txt",
+         "dorvalix-cli: No such file or directory: /nonexistent/t.txt.\n"},
     };
     for (const auto& [line, message] : cases) {
         const Outcome o = RunHkl(Args(line));
@@ -161,6 +175,23 @@ TEST(HklCommand, RefusalsExitWithOne) {
         EXPECT_EQ(o.out, "") << line;
         EXPECT_EQ(o.err, message) << line;
     }
+}
+
+// --output writes the same lines to a file, through the atomic writer.
+TEST(HklCommand, OutputToAFile) {
+    char folder[] = "/tmp/dorvalix-hkl-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string path = std::string(folder) + "/silicon.txt";
+    const std::string line = "--cell 5.431 5.431 5.431 90 90 90 --system 1 --range asym --sort";
+    Outcome o = RunHkl(Args(line + " --output " + path));
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(ReadInputFile(path, Lang::English), kSiliconSorted);
+    // A refused table leaves the file as it was.
+    o = RunHkl(Args("--cell 5 5 5 120 120 120 --output " + path));
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(ReadInputFile(path, Lang::English), kSiliconSorted);
+    std::filesystem::remove_all(folder);
 }
 
 Outcome RunProgram(const std::string& arguments) {

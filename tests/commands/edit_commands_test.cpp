@@ -188,22 +188,43 @@ TEST_F(Editing, DeleteAsksButCancelOrNoChosenRowDeletesNothing) {
     EXPECT_EQ(ui.Texts(Call::OkCancel).size(), 2u);
 }
 
-TEST_F(Editing, RowsTypedByHandAreNotCountedSoDeleteDoesNothing) {
+// Rows typed since the last count count: Delete One Data counts them first (it used to do
+// nothing at all after typing), as Exclude does.
+TEST_F(Editing, DeleteAndExcludeCountRowsTypedByHand) {
     Select(0, 1);
-    for (const char* text : {"3.23", "2", "2", "0", "2.566", "1", "3", "-1"})
+    for (const char* text :
+         {"3.23", "2", "2", "0", "2.566", "1", "3", "-1", "2.304", "3", "1", "1"})
         Type(text);
+    ASSERT_EQ(Table().filled, 0u);
     Select(0, 2);
-    Run(N15Click);  // no question at all
-    EXPECT_TRUE(ui.calls.empty());
-    EXPECT_EQ(Cell(0, 2), " 2.566");
+    ui.answers = {true};
+    Run(N15Click);
+    EXPECT_EQ(ui.Texts(Call::OkCancel), std::vector<std::string>{"Delete one data "});
+    EXPECT_EQ(Cell(0, 2), " 2.304");
+    EXPECT_EQ(Cell(0, 3), "");
+    EXPECT_EQ(Table().filled, 2u);
+    ui.calls.clear();
 
     // Exclude counts the rows first, then marks the current one.
+    Select(0, 3);
+    Type("2.157");
+    Type("3");
+    Type("3");
+    Type("0");
+    Table().filled = 0;  // as if nothing had counted since the typing
+    Select(0, 3);
     Run(N20Click);
     EXPECT_TRUE(ui.calls.empty());
-    EXPECT_EQ(Cell(4, 2), "  Exclude");
-    EXPECT_EQ(Table().filled, 2u);
+    EXPECT_EQ(Cell(4, 3), "  Exclude");
+    EXPECT_EQ(Table().filled, 3u);
     EXPECT_EQ(Table().excluded, 1u);
-    EXPECT_EQ(Table().included, 1u);
+    EXPECT_EQ(Table().included, 2u);
+    // An empty table still asks nothing.
+    state->calc.table.ClearData();
+    Table().filled = 5;  // a stale count
+    Run(N15Click);
+    EXPECT_TRUE(ui.calls.empty());
+    EXPECT_EQ(Table().filled, 0u);
 }
 
 // --- Exclude and Include ----------------------------------------------------------------

@@ -372,8 +372,9 @@ TEST_F(FileCommands, ImportEdgeCases) {
     EXPECT_EQ(RowText(2), " 2| 2| 0|");
     EXPECT_EQ(RowText(3), " 1| 3|-1|");
 
-    // More than 300 rows: the rows beyond the table's last are left out.
-    // The spreadsheet hands over numbers, not the texts they were typed as.
+    // More than 300 rows: the rows beyond the table's last are left out, and the user is
+    // told so. The spreadsheet hands over numbers, not the texts they were typed as.
+    ui.calls.clear();
     ui.clipboardSylk = Sheet("long.slk");
     ui.answers = {false};  // 20 is an integer
     Run(Exceld1Click);
@@ -381,15 +382,53 @@ TEST_F(FileCommands, ImportEdgeCases) {
     EXPECT_EQ(RowText(1), "20| 1| 0| 0");
     EXPECT_EQ(RowText(3), " 6.66667| 3| 0| 0");
     EXPECT_EQ(RowText(300), " 0.06667|300| 0| 0");
-
-    // Nothing on the clipboard: the table is cleared and nothing is said.
+    EXPECT_EQ(ui.Texts(Call::Message),
+              std::vector<std::string>{
+                  "Only the first 300 rows were read: rows 301 to 310 were left out"});
+    state->settings.lang = "j";
     ui.calls.clear();
-    ui.clipboardSylk.reset();
-    ui.clipboardText = "";
+    ui.answers = {false};
     Run(Exceld1Click);
-    EXPECT_TRUE(ui.calls.empty());
-    EXPECT_EQ(Table().filled, 0u);
-    EXPECT_EQ(RowText(1), "|||");
+    EXPECT_EQ(
+        ui.Texts(Call::Message),
+        std::vector<std::string>{
+            "先頭の 300 行だけを読み込みました。301 行目から 310 行目までは読み込んでいません"});
+}
+
+// A clipboard without spreadsheet cells changes nothing and says so: it used to clear the
+// table, the sample name, the file name and the crystal system without a word.
+TEST_F(FileCommands, ClipboardWithoutCellsChangesNothing) {
+    Read(kDiopside);
+    ui.calls.clear();
+    const ObservationTable before = Table();
+    const struct {
+        std::optional<std::string> sylk;
+        std::string text;
+    } clipboards[] = {
+        {std::nullopt, ""},                                  // empty
+        {std::nullopt, "\r\n\r\n"},                          // empty lines
+        {std::string("ID;P\r\nE\r\n"), "whatever"},          // a block without cells
+        {std::string("ID;P\r\nF;Y1;X1;FG0R\r\nE\r\n"), ""},  // formats, no values
+    };
+    for (const Lang lang : {Lang::Japanese, Lang::English}) {
+        state->settings.lang = LangCode(lang);
+        for (const auto& c : clipboards) {
+            ui.calls.clear();
+            ui.clipboardSylk = c.sylk;
+            ui.clipboardText = c.text;
+            Run(Exceld1Click);
+            EXPECT_EQ(
+                ui.Texts(Call::Message),
+                std::vector<std::string>{lang == Lang::English
+                                             ? "The clipboard holds no spreadsheet cells"
+                                             : "クリップボードに表計算ソフトのセルがありません"});
+            EXPECT_EQ(Table().rows, before.rows);
+            EXPECT_EQ(Table().filled, 7u);
+            EXPECT_EQ(state->edit1, "Diopside (monoclinic, C2/c)");
+            EXPECT_EQ(state->label6, "diopside.lat");
+            EXPECT_EQ(state->calc.crystalSystem, kMonoclinicBeta);
+        }
+    }
 }
 
 // --- Results report ---------------------------------------------------------------------

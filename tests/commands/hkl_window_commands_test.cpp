@@ -13,6 +13,7 @@
 #include "crystal_system.h"
 #include "hkl_text.h"
 #include "main_commands.h"
+#include "observation_file.h"
 #include "scripted_ui.h"
 #include "table_builder.h"
 
@@ -128,6 +129,65 @@ TEST_F(HklWindow, OpensOnTheRefinedCellWithItsRangeAndTable) {
     EXPECT_EQ(window->hkl.cell.a, 9.753L);
     EXPECT_EQ(window->hkl.cell.beta, 105.8334L * 3.141592L / 180);
     EXPECT_TRUE(ui.calls.empty());
+}
+
+// The refined cell is taken only while the result still describes the main window's table:
+// after another file was read, the window used to open on the previous sample's cell under
+// the new sample's crystal system.
+TEST_F(HklWindow, TakesTheRefinedCellOnlyWhileTheResultDescribesTheTable) {
+    Execute();
+    ASSERT_TRUE(main->calc.resultValid);
+    // Another sample, read from a file: the flag stays set, the result describes nothing.
+    ObservationFileContents other;
+    other.count = 2;
+    other.crystalSystem = kCubic;
+    other.rows = {{" 3.1356", " 1", " 1", " 1", ""}, {" 1.9201", " 2", " 2", " 0", ""}};
+    other.sampleName = "Si";
+    ApplyObservationFile(main->calc, main->edit1, other);
+    ShowCrystalSystem(*main);
+    EXPECT_TRUE(main->calc.resultValid);
+    ASSERT_TRUE(Open());
+    EXPECT_EQ(CellValues(), kNoValues);
+    EXPECT_EQ(RangeTexts(), kNoRange);
+    EXPECT_TRUE(window->hkl.table.empty());
+    EXPECT_EQ(window->label5, "Cubic");
+    // A changed row or crystal system of the same sample also ends it; running again
+    // brings the new cell.
+    N4Click(*main, ui);
+    ASSERT_TRUE(Open());
+    EXPECT_EQ(CellValues()[0], "    5.4309");
+    main->calc.table.Cell(0, 2) = " 1.92";
+    ASSERT_TRUE(Open());
+    EXPECT_EQ(CellValues(), kNoValues);
+    N4Click(*main, ui);
+    Hexagonal1Click(*main, ui);
+    ASSERT_TRUE(Open());
+    EXPECT_EQ(CellValues(), kNoValues);
+}
+
+// Numbers typed into the cell grid that describe no cell are refused with the same
+// message the command-line tool gives, for the range and for the table.
+TEST_F(HklWindow, RefusesNumbersThatDescribeNoCell) {
+    for (const char* lang : {"e", "j"}) {
+        main->settings.lang = lang;
+        ui.calls.clear();
+        ScriptCellDialog({"5", "5", "5", "120", "120", "120"});
+        ASSERT_TRUE(Open());
+        ASSERT_TRUE(Run(N10Click));  // typed in the cell dialog
+        EXPECT_EQ(CellValues()[3], "  120");
+        ASSERT_TRUE(Run(N12Click));
+        const std::string message =
+            main->settings.lang == "e" ? kNotACellText.en : kNotACellText.ja;
+        EXPECT_EQ(ui.Texts(Call::Message), std::vector<std::string>{message});
+        EXPECT_EQ(RangeTexts(), kNoRange);
+        ui.calls.clear();
+        window->hkl.range = {-3, 3, -3, 3, -3, 3};
+        ASSERT_TRUE(Run(N2Click));
+        EXPECT_EQ(ui.Texts(Call::Message), std::vector<std::string>{message});
+        EXPECT_TRUE(window->hkl.table.empty());
+        ui.cellDialog = nullptr;
+        window->hkl = HklState{};
+    }
 }
 
 TEST_F(HklWindow, ReopeningWithoutAResultEmptiesTheGridsButKeepsCellAndRange) {

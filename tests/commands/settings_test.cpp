@@ -1,6 +1,9 @@
 #include "settings.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
 
 #include "errors.h"
 #include "temp_dir.h"
@@ -138,6 +141,44 @@ TEST_F(SettingsFile, SavingKeepsOtherSectionsAndKeysAndRoundTrips) {
     EXPECT_EQ(back.xRay, "Mo-Ka");
     EXPECT_EQ(back.hklRange, "asym");
     EXPECT_EQ(back.lattice, Centring::F);
+}
+
+// Windows editors start a UTF-8 file with a byte-order mark; its values used to be ignored.
+// The mark stays when the file is written back.
+TEST_F(SettingsFile, AByteOrderMarkIsNoPartOfTheFirstLine) {
+    std::filesystem::copy_file(std::string(DORVALIX_TEST_DATA) + "/damaged/settings-with-bom",
+                               path);
+    const AppSettings s = LoadSettings(path);
+    EXPECT_EQ(s.lang, "e");
+    EXPECT_EQ(s.lamda, static_cast<long double>(0.70926));
+    EXPECT_EQ(s.dMin, static_cast<long double>(0.9));
+    EXPECT_EQ(s.xRay, "Mo-Ka1");
+    EXPECT_EQ(s.hklRange, "asym");
+    AppSettings changed = s;
+    changed.lang = "j";
+    SaveSettings(path, changed);
+    EXPECT_EQ(ReadText(path),
+              "\xEF\xBB\xBF[Dorvalix]\r\nlang=j\r\nlamda=0.70926\r\nd_min=0.9\r\nx_ray=Mo-Ka1\r\n"
+              "hkl_range=asym\r\n");
+}
+
+// A settings file that is a FIFO (or a device, or huge) is not read: the program starts with
+// the defaults instead of hanging, and Exit does not replace it.
+TEST_F(SettingsFile, OnlyARegularFileIsRead) {
+    ASSERT_EQ(mkfifo(path.c_str(), 0644), 0);
+    const AppSettings s = LoadSettings(path);
+    EXPECT_EQ(s.lang, "j");
+    EXPECT_EQ(s.lamda, static_cast<long double>(1.54178));
+    try {
+        SaveSettings(path, s);
+        FAIL();
+    } catch (const IoError& e) {
+        EXPECT_EQ(std::string(e.what()), path + " に書き込めません");
+    }
+    EXPECT_TRUE(std::filesystem::is_fifo(path));
+    std::filesystem::remove(path);
+    WriteText(path, "[Dorvalix]\nlang=e\n" + std::string(16 << 20, ';'));
+    EXPECT_EQ(LoadSettings(path).lang, "j");
 }
 
 TEST_F(SettingsFile, RealsAreWrittenInTheShortestForm) {

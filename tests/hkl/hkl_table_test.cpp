@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <iterator>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -10,6 +12,7 @@
 #include "crystal_system.h"
 #include "errors.h"
 #include "hkl_text.h"
+#include "numtext.h"
 
 namespace dorvalix {
 namespace {
@@ -40,6 +43,11 @@ std::string Line(const HklReflection& r) {
     for (int column = 0; column < 5; ++column)
         line += HklCellText(r, column);
     return line;
+}
+
+// The English text of a refusal, for comparisons; "none" when there is none.
+const char* EnglishOf(const HklRefusal& refusal) {
+    return refusal ? refusal->en : "none";
 }
 
 IndexRange RangeOf(const HklCell& cell, long double d_min) {
@@ -336,17 +344,30 @@ TEST(HklArithmetic, MetricOfAnOrthogonalCell) {
                 1e-6);
 }
 
-TEST(HklArithmetic, WavelengthPresets) {
-    const std::pair<const char*, long double> expected[] = {
-        {"Cu-Ka", 1.54178L}, {"Cu-Ka1", 1.5405L},  {"Fe-Ka", 1.93733L},  {"Fe-Ka1", 1.93597L},
-        {"Cr-Ka", 2.29099L}, {"Cr-Ka1", 2.28962L}, {"Mo-Ka", 0.710678L}, {"Mo-Ka1", 0.70926L},
-    };
-    for (std::size_t i = 0; i < 8; ++i) {
-        EXPECT_STREQ(kWavelengthPresets[i].name, expected[i].first);
-        EXPECT_EQ(kWavelengthPresets[i].wavelength, expected[i].second);
-        EXPECT_EQ(FindWavelengthPreset(expected[i].first), &kWavelengthPresets[i]);
+// Each preset's 2θ: the Bragg angle 2·asin(λ ÷ 2d) of the line's published wavelength,
+// worked out here, for a spacing close to λ ÷ 2 where 2θ is most sensitive to λ (a digit
+// wrong in the fifth place moves it by more than 0.01°). The wavelength is the extended
+// value nearest to its decimal, as the program's own number conversion gives it.
+TEST(HklArithmetic, WavelengthPresetsGiveTheirBraggAngles) {
+    const struct {
+        const char* name;
+        const char* wavelength;
+    } lines[] = {{"Cu-Ka", "1.54178"},  {"Cu-Ka1", "1.5405"}, {"Fe-Ka", "1.93733"},
+                 {"Fe-Ka1", "1.93597"}, {"Cr-Ka", "2.29099"}, {"Cr-Ka1", "2.28962"},
+                 {"Mo-Ka", "0.710678"}, {"Mo-Ka1", "0.70926"}};
+    ASSERT_EQ(std::size(lines), kWavelengthPresets.size());
+    for (std::size_t i = 0; i < std::size(lines); ++i) {
+        const WavelengthPreset* preset = FindWavelengthPreset(lines[i].name);
+        ASSERT_NE(preset, nullptr) << lines[i].name;
+        EXPECT_EQ(preset, &kWavelengthPresets[i]) << "menu order";
+        EXPECT_EQ(preset->wavelength, ParseReal(lines[i].wavelength)) << lines[i].name;
+        const double lambda = std::stod(lines[i].wavelength);
+        const double d = lambda / 2 / 0.999;  // sin θ = 0.999, 2θ near 175°
+        const double bragg = 2 * std::asin(lambda / (2 * d)) * 180 / M_PI;
+        EXPECT_NEAR(static_cast<double>(TwoThetaDegrees(preset->wavelength, d)), bragg, 1e-3)
+            << lines[i].name;
     }
-    EXPECT_EQ(FindWavelengthPreset("mo-ka")->wavelength, 0.710678L);
+    EXPECT_EQ(FindWavelengthPreset("mo-ka"), FindWavelengthPreset("Mo-Ka"));
     EXPECT_EQ(FindWavelengthPreset("Mo-Ka2"), nullptr);
     EXPECT_EQ(FindWavelengthPreset(""), nullptr);
 }
@@ -385,6 +406,93 @@ TEST(HklRefusals, RangeNeedsACellAndAPositiveMinimum) {
     EXPECT_FALSE(ComputeIndexRange(CellFromDegrees(628.5L, 628.5L, 628.5L, 90, 90, 90), 1, range));
     EXPECT_EQ(range.hmax, 629);
     EXPECT_LE(IndexTripleCount(range), kMaxIndexTriples);
+}
+
+// The limits at their boundaries: with a minimum d of 0.2, 36.59 Å gives ±183 on each axis
+// (367³ = 49 430 863 triples), 36.61 Å and 36.7 Å give ±184 (369³ = 50 243 409).
+TEST(HklRefusals, TripleCountAtItsBoundary) {
+    IndexRange range;
+    EXPECT_FALSE(
+        ComputeIndexRange(CellFromDegrees(36.59L, 36.59L, 36.59L, 90, 90, 90), 0.2L, range));
+    EXPECT_EQ(range.hmax, 183);
+    EXPECT_EQ(IndexTripleCount(range), 367.0L * 367 * 367);
+    for (const long double a : {36.61L, 36.7L}) {
+        const IndexRange before = range;
+        const HklRefusal refusal =
+            ComputeIndexRange(CellFromDegrees(a, a, a, 90, 90, 90), 0.2L, range);
+        ASSERT_TRUE(refusal) << static_cast<double>(a);
+        EXPECT_STREQ(refusal->en, kRangeTooLargeText.en);
+        EXPECT_EQ(range.hmax, before.hmax);
+    }
+    // One long axis alone stays far below the count.
+    EXPECT_FALSE(ComputeIndexRange(CellFromDegrees(36.7L, 5, 5, 90, 90, 90), 0.2L, range));
+    // The generation counts the range it is given, whatever made it.
+    HklTable table;
+    const IndexRange wide{-184, 184, -184, 184, -184, 184};
+    EXPECT_STREQ(EnglishOf(GenerateHklTable(CellFromDegrees(36.7L, 36.7L, 36.7L, 90, 90, 90), wide,
+                                            {kCubic, "all", 1.54178L, 0.2L}, table)),
+                 kRangeTooLargeText.en);
+}
+
+// A cubic cell of 1 Å: the shells h² + k² + l² up to 11252 hold 4 999 928 reflections,
+// with 11253 there are 5 000 552; a minimum d between the shells takes them or not.
+TEST(HklRefusals, ReflectionCountAtItsBoundary) {
+    const HklCell cell = CellFromDegrees(1, 1, 1, 90, 90, 90);
+    HklTable table;
+    const long double inside = 1 / std::sqrt(11252.5L), beyond = 1 / std::sqrt(11253.5L);
+    EXPECT_FALSE(
+        GenerateHklTable(cell, RangeOf(cell, inside), {kCubic, "all", 0.001L, inside}, table));
+    EXPECT_EQ(table.size(), 4'999'928u);
+    EXPECT_STREQ(EnglishOf(GenerateHklTable(cell, RangeOf(cell, beyond),
+                                            {kCubic, "all", 0.001L, beyond}, table)),
+                 kTooManyReflectionsText.en);
+    EXPECT_TRUE(table.empty());
+}
+
+// Numbers that describe no cell are refused before anything is computed: they used to give
+// tables (120°, 120°, 120°; 180°, 90°, 90°; 360°, 360°, 360°) or an empty one (a < 0).
+TEST(HklRefusals, NumbersThatAreNoCell) {
+    const struct {
+        long double a, b, c, alpha, beta, gamma;
+    } refused[] = {
+        {-5.431L, 5.431L, 5.431L, 90, 90, 90},
+        {5, -5, 5, 90, 90, 90},
+        {5, 5, 0, 90, 90, 90},
+        {5, 5, 5, 120, 120, 120},
+        {5, 5, 5, 180, 90, 90},
+        {5, 5, 5, 360, 360, 360},
+        {5, 5, 5, 0, 90, 90},
+        {5, 5, 5, 90, -90, 90},
+        {5, 5, 5, 60, 60, 120},
+        {5, 5, 5, 170, 100, 100},
+        {5, 5, 5, 150, 150, 150},
+        {5, 5, 5, 90, 90, 200},
+    };
+    for (const auto& c : refused) {
+        const HklCell cell = CellFromDegrees(c.a, c.b, c.c, c.alpha, c.beta, c.gamma);
+        const std::string what = FormatGeneral(c.a) + " " + FormatGeneral(c.b) + " " +
+                                 FormatGeneral(c.c) + " " + FormatGeneral(c.alpha) + " " +
+                                 FormatGeneral(c.beta) + " " + FormatGeneral(c.gamma);
+        EXPECT_STREQ(EnglishOf(CheckCell(cell)), kNotACellText.en) << what;
+        IndexRange range;
+        EXPECT_STREQ(EnglishOf(ComputeIndexRange(cell, 1.5L, range)), kNotACellText.en) << what;
+        EXPECT_EQ(range.hmax, 0) << what;
+        HklTable table(2, MakeReflection(1, 0, 0, 4, 22));
+        EXPECT_STREQ(EnglishOf(GenerateHklTable(cell, {-3, 3, -3, 3, -3, 3},
+                                                {kCubic, "all", 1.54178L, 1.5L}, table)),
+                     kNotACellText.en)
+            << what;
+        EXPECT_TRUE(table.empty()) << what;
+    }
+    // Close to the edge but cells.
+    for (const auto& c :
+         {std::array<long double, 3>{119.99L, 120, 120}, std::array<long double, 3>{179.9L, 90, 90},
+          std::array<long double, 3>{60, 60, 119.99L}}) {
+        EXPECT_STREQ(EnglishOf(CheckCell(CellFromDegrees(5, 5, 5, c[0], c[1], c[2]))), "none")
+            << static_cast<double>(c[0]) << " " << static_cast<double>(c[2]);
+    }
+    EXPECT_NE(std::string(kNotACellText.en).find("describe no cell"), std::string::npos);
+    EXPECT_NE(std::string(kNotACellText.ja).find("単位格子"), std::string::npos);
 }
 
 TEST(HklRefusals, WavelengthAndMinimumMustBePositive) {
@@ -515,18 +623,16 @@ TEST(HklFailures, ConversionErrorStoresTheRowsBefore) {
     EXPECT_EQ(state.cell.c, 0);
 }
 
-TEST(HklFailures, DegenerateCellsRaiseTheArithmeticFaults) {
-    // a = 0 with an earlier range: S of (0 k l) is 0, and 1 ÷ S divides by zero.
+TEST(HklFailures, DegenerateCellsAreRefusedOrRaiseTheArithmeticFaults) {
+    // Calculate with a = 0 typed after an earlier range is refused as no cell.
     HklState state;
     state.range = {-2, 2, -2, 2, -2, 2};
     const std::array<std::string, 6> flat = {"0", "5", "5", "90", "90", "90"};
-    try {
-        GenerateHklTable(flat, {kCubic, "all", 1.54178L, 1.5L}, state);
-        FAIL();
-    } catch (const FloatFault& e) {
-        EXPECT_EQ(e.FaultKind(), FloatFault::Kind::DivideByZero);
-    }
-    // Three angles of 150° span no volume: the square root of a negative number.
+    EXPECT_STREQ(EnglishOf(GenerateHklTable(flat, {kCubic, "all", 1.54178L, 1.5L}, state)),
+                 kNotACellText.en);
+    EXPECT_TRUE(state.table.empty());
+    // The metric itself: three angles of 150° span no volume, the square root of a negative
+    // number.
     try {
         ComputeCellMetric(CellFromDegrees(5, 5, 5, 150, 150, 150));
         FAIL();

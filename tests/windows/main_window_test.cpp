@@ -243,12 +243,20 @@ TEST_F(Window, AFailingCellBecomesCurrentAndTheMessageIsShown) {
     EXPECT_TRUE(form->isVisible());
 }
 
-TEST_F(Window, ClosingOtherThanByExitSavesNothing) {
+// The title bar's close button goes through the Exit question: it used to end the program
+// at once, with the typed rows lost and the settings not written.
+TEST_F(Window, ClosingByTheTitleBarAsksAsExitDoes) {
     form->show();
     Trigger(Control::English2);
-    form->close();
-    EXPECT_FALSE(form->isVisible());
+    ui.answers = {false, true};
+    form->close();  // Cancel: the window stays, nothing is written
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(ui.Texts(Call::OkCancel), std::vector<std::string>{"Do you want to Exit ? "});
     EXPECT_FALSE(test::Exists(dir.Path("dorvalixini")));
+    form->close();  // OK: the settings are written and the window closes
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(ui.Texts(Call::OkCancel).size(), 2u);
+    EXPECT_EQ(test::ReadText(dir.Path("dorvalixini")).substr(0, 18), "[Dorvalix]\nlang=e\n");
 }
 
 TEST_F(Window, ExitClosesOnlyAfterOk) {
