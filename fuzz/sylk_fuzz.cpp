@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "errors.h"
+#include "numtext.h"
 #include "observation_table.h"
 #include "sylk.h"
 #include "text_encoding.h"
@@ -34,6 +35,9 @@ for (const SylkCell& cell : import.cells) {
     }
 }
 if (import.lastRow < 0 || import.lastRow > kMaxObservations) std::abort();
+if (import.blockRows < 0 || (import.blockRows <= kMaxObservations && !import.cells.empty() &&
+                             import.blockRows < import.cells.back().row))
+    std::abort();
 ApplySylkCells(*table, import);
 NormalizeCells(*table);
 try {
@@ -50,6 +54,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool answer = size % 2 == 0;
     Check(SplitSylkRecords(text), answer);
     Check(TabTextToSylkRecords(text), !answer);
+    try {
+        Check(SplitSylkFile(text, Lang::English), answer);
+    } catch (const DorvalixError&) {
+    }
     LooksLikeSylk(text);
+    // A message quotes any bytes without a control character, and at most 80 characters.
+    for (const std::string_view input :
+         {std::string_view(text), std::string_view(reinterpret_cast<const char*>(data), size)}) {
+        for (const std::string& quoted : {QuoteForMessage(input), QuotePathForMessage(input)}) {
+            if (quoted.size() > kQuotedTextLimit * 4 + 3) std::abort();
+            for (const char c : quoted) {
+                const auto b = static_cast<unsigned char>(c);
+                if (b < 0x20 || b == 0x7F) std::abort();
+            }
+        }
+    }
     return 0;
 }
