@@ -1,7 +1,7 @@
 #include "manual_window_commands.h"
 
-#include "atomic_file.h"
 #include "data_files.h"
+#include "input_file.h"
 #include "text_encoding.h"
 
 namespace dorvalix {
@@ -43,13 +43,14 @@ void LoadManual(ManualWindowState& state, const std::string& dataFolder) {
     const std::string path = FindManualFile(
         state.lang == Lang::Japanese ? kJapaneseManualFile : kEnglishManualFile, dataFolder);
     if (path.empty()) return;
-    state.lines = ManualLines(ReadWholeFile(path));
+    state.lines = ManualLines(ReadInputFile(path, state.lang));
 }
 
 void Button2Click(PrincipleWindowState& state, Ui& ui, const std::string& dataFolder) {
     const std::string path = FindManualFile(kPrincipleFile, dataFolder);
     if (!path.empty()) {
-        state.document = ReadRtf(ReadWholeFile(path));
+        // The principle window belongs to the Japanese manual.
+        state.document = ReadRtf(ReadInputFile(path, Lang::Japanese));
         ++state.version;
     }
     ui.ShowWindow(SecondaryWindow::TForm4);

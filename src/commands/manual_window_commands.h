@@ -47,7 +47,8 @@ std::vector<std::string> ManualLines(std::string_view bytes);
 
 // FormCreate: the built-in manual, replaced by the lines of "dorvalix_j.txt" (Japanese) or
 // "dorvalix_e.txt" (English) when FindManualFile finds it. A file that is there but cannot
-// be read throws IoError, and the built-in manual stays.
+// be read (ReadInputFile: also a FIFO, a device, more than 16 MiB) throws IoError, and the
+// built-in manual stays.
 void LoadManual(ManualWindowState& state, const std::string& dataFolder);
 
 // --- The calculation-principle window ------------------------------------------------------

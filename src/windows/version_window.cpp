@@ -3,9 +3,9 @@
 #include <QGuiApplication>
 #include <QScreen>
 
-#include "atomic_file.h"
 #include "errors.h"
 #include "fonts.h"
+#include "input_file.h"
 #include "jpeg_image.h"
 #include "version_window_commands.h"
 #include "widget_style.h"
@@ -52,7 +52,7 @@ QImage JpegToImage(std::string_view bytes) {
 QImage LoadJpegPicture(const std::string& path) {
     if (path.empty()) return {};
     try {
-        return JpegToImage(ReadWholeFile(path));
+        return JpegToImage(ReadInputFile(path, Lang::Japanese));
     } catch (const DorvalixError&) {
         return {};  // an unreadable picture leaves its space empty, like a missing one
     }

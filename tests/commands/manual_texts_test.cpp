@@ -9,13 +9,13 @@
 #include <string_view>
 #include <vector>
 
-#include "atomic_file.h"
 #include "calculation.h"
 #include "cell_dialog_commands.h"
 #include "crystal_system.h"
 #include "errors.h"
 #include "hkl_table.h"
 #include "hkl_window_commands.h"
+#include "input_file.h"
 #include "main_captions.h"
 #include "main_commands.h"
 #include "manual_window_commands.h"
@@ -390,9 +390,9 @@ TEST(ManualTexts, ManualsQuoteTheResultsPanelOfTheExampleFile) {
     std::string sample;
     ApplyObservationFile(
         state, sample,
-        ParseObservationFile(
-            DecodeFileText(ReadWholeFile(std::string(DORVALIX_EXAMPLES) + "/diopside.lat")),
-            Lang::English));
+        ParseObservationFile(DecodeFileText(ReadInputFile(
+                                 std::string(DORVALIX_EXAMPLES) + "/diopside.lat", Lang::English)),
+                             Lang::English));
     ASSERT_TRUE(RunCalculation(state, Lang::English).completed);
     std::vector<std::string> cells;
     for (int row : {0, 1, 2, 4, 6})

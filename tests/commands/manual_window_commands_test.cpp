@@ -4,6 +4,7 @@
 #include "manual_window_commands.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -128,6 +129,38 @@ TEST_F(ManualWindowCommands, AFileThatCannotBeReadKeepsTheBuiltInManual) {
     // the one the user meant.
     WriteText(data.Path("dorvalix_j.txt"), "data folder");
     EXPECT_FALSE(RunCommand(ui, [&] { LoadManual(state, data.path()); }));
+}
+
+// Manual files are read as every other input: a FIFO does not hang the window's creation
+// and a huge file does not fill the memory; the message names the file, in the window's
+// language, and the built-in text stays.
+TEST_F(ManualWindowCommands, OnlyRegularFilesOfAtMost16MiBAreRead) {
+    ASSERT_EQ(mkfifo(work.Path("dorvalix_e.txt").c_str(), 0644), 0);
+    ManualWindowState en;
+    en.lang = Lang::English;
+    EXPECT_FALSE(RunCommand(ui, [&] { LoadManual(en, data.path()); }));
+    EXPECT_EQ(ui.Texts(Call::Error),
+              std::vector<std::string>{"dorvalix_e.txt is not a regular file."});
+    EXPECT_EQ(en.lines, ManualLines(BuiltInManual(Lang::English)));
+
+    ui.calls.clear();
+    WriteText(data.Path("dorvalix_j.txt"), "");
+    std::filesystem::resize_file(data.Path("dorvalix_j.txt"), (16 << 20) + 1);
+    ManualWindowState ja;
+    ja.lang = Lang::Japanese;
+    EXPECT_FALSE(RunCommand(ui, [&] { LoadManual(ja, data.path()); }));
+    EXPECT_EQ(ui.Texts(Call::Error),
+              std::vector<std::string>{data.Path("dorvalix_j.txt") +
+                                       " は 16 MiB を超えているため読み込めません."});
+    EXPECT_EQ(ja.lines, ManualLines(BuiltInManual(Lang::Japanese)));
+
+    ui.calls.clear();
+    PrincipleWindowState principle;
+    ASSERT_EQ(mkfifo(work.Path("dorvalix.rtf").c_str(), 0644), 0);
+    EXPECT_FALSE(RunCommand(ui, [&] { Button2Click(principle, ui, data.path()); }));
+    EXPECT_EQ(ui.Texts(Call::Error),
+              std::vector<std::string>{"dorvalix.rtf は通常のファイルではありません."});
+    EXPECT_FALSE(principle.document);
 }
 
 TEST_F(ManualWindowCommands, PrincipleButtonLoadsTheFileAtEveryPress) {

@@ -6,13 +6,13 @@
 
 #include <string>
 
-#include "atomic_file.h"
+#include "input_file.h"
 
 namespace dorvalix {
 namespace {
 
 std::string Picture() {
-    return ReadWholeFile(DORVALIX_PICTURE);
+    return ReadInputFile(DORVALIX_PICTURE, Lang::English);
 }
 
 std::array<int, 3> Pixel(const RgbImage& image, int x, int y) {

@@ -7,14 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "atomic_file.h"
+#include "input_file.h"
 #include "text_encoding.h"
 
 namespace dorvalix {
 namespace {
 
 std::string RtfFile(const std::string& name) {
-    return ReadWholeFile(std::string(DORVALIX_RTF_FILES) + "/" + name);
+    return ReadInputFile(std::string(DORVALIX_RTF_FILES) + "/" + name, Lang::English);
 }
 
 const RtfRun* FindRun(const RtfDocument& doc, const std::string& text) {

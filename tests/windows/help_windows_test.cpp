@@ -14,7 +14,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "atomic_file.h"
+#include "input_file.h"
 #include "manual_window.h"
 #include "principle_window.h"
 #include "scripted_ui.h"
@@ -135,7 +135,7 @@ TEST(VersionWindows, EnglishWindow) {
 
 TEST(VersionWindows, MissingOrDamagedPictureLeavesTheSpaceEmpty) {
     test::TempDir dir;
-    const std::string good = ReadWholeFile(DORVALIX_PICTURE);
+    const std::string good = ReadInputFile(DORVALIX_PICTURE, Lang::English);
     test::WriteText(dir.Path("cut.jpg"), good.substr(0, good.size() / 3));
     test::WriteText(dir.Path("text.jpg"), "not a picture");
     std::filesystem::create_directory(dir.Path("folder.jpg"));
@@ -344,8 +344,9 @@ const QTextCharFormat* FormatOf(const QTextDocument& doc, const QString& text,
 TEST_F(ManualWidgets, PrincipleWindowShowsTheLoadedRtfFile) {
     PrincipleWindow form4(principle);
     // The Japanese manual's button loaded LibreOffice's file.
-    test::WriteText(work.Path("dorvalix.rtf"),
-                    ReadWholeFile(std::string(DORVALIX_RTF_FILES) + "/japanese.rtf"));
+    test::WriteText(
+        work.Path("dorvalix.rtf"),
+        ReadInputFile(std::string(DORVALIX_RTF_FILES) + "/japanese.rtf", Lang::English));
     ASSERT_TRUE(RunCommand(ui, [&] { Button2Click(principle, ui, data.path()); }));
     form4.ShowWindow();
     QTextDocument* doc = form4.RichEdit1->document();
