@@ -85,22 +85,19 @@ IniText::IniText(std::string_view text) {
         bom_ = true;
         text.remove_prefix(kUtf8Bom.size());
     }
-    const std::size_t firstBreak = text.find('\n');
-    if (firstBreak != std::string_view::npos && firstBreak > 0 && text[firstBreak - 1] == '\r') {
-        eol_ = "\r\n";
-    }
+    // Lines end with CR LF, LF or CR alone; new lines take the first line's ending.
     std::size_t pos = 0;
     while (pos < text.size()) {
-        const std::size_t nl = text.find('\n', pos);
-        if (nl == std::string_view::npos) {
+        const std::size_t end = text.find_first_of("\r\n", pos);
+        if (end == std::string_view::npos) {
             lines_.push_back({std::string(text.substr(pos)), ""});
             break;
         }
-        std::size_t end = nl;
-        if (end > pos && text[end - 1] == '\r') --end;
-        lines_.push_back({std::string(text.substr(pos, end - pos)),
-                          std::string(text.substr(end, nl + 1 - end))});
-        pos = nl + 1;
+        const std::size_t next = end + (text.substr(end, 2) == "\r\n" ? 2 : 1);
+        lines_.push_back(
+            {std::string(text.substr(pos, end - pos)), std::string(text.substr(end, next - end))});
+        if (lines_.size() == 1) eol_ = lines_.front().end;
+        pos = next;
     }
 }
 

@@ -15,8 +15,8 @@ namespace dorvalix {
 // A value is read up to this many characters; the rest of a longer one is cut off.
 inline constexpr std::size_t kProfileValueLimit = 2047;
 
-// The text of one INI file, line by line. A UTF-8 byte-order mark before the first line is
-// not part of it (Windows editors write one).
+// The text of one INI file, line by line; lines end with CR LF, LF or CR alone. A UTF-8
+// byte-order mark before the first line is not part of it (Windows editors write one).
 class IniText {
   public:
     IniText() = default;

@@ -76,6 +76,15 @@ TEST(IniText, ALineBreakInAValueDoesNotSplitTheLine) {
     EXPECT_EQ(ini.Value("S", "b"), std::nullopt);
 }
 
+// A file whose lines end with CR alone is read line by line and written back the same way.
+TEST(IniText, LinesEndedByCrAlone) {
+    IniText ini("[Dorvalix]\rlang=e\rlamda=0.7\r");
+    EXPECT_EQ(ini.Value("Dorvalix", "lang"), "e");
+    EXPECT_EQ(ini.Value("Dorvalix", "lamda"), "0.7");
+    ini.SetValue("Dorvalix", "d_min", "1.5");
+    EXPECT_EQ(ini.Text(), "[Dorvalix]\rlang=e\rlamda=0.7\rd_min=1.5\r");
+}
+
 TEST(WriteProfileStrings, CreatesTheFileAndKeepsWhatElseItHolds) {
     TempDir dir;
     const std::string path = dir.Path("dorvalixini");
