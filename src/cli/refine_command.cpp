@@ -245,7 +245,13 @@ int Usage(std::ostream& err, const std::string& problem) {
 // The results to standard output, or with --output to the file, written whole or not at all.
 int Emit(const RefineOptions& o, const std::string& text, std::ostream& out, std::ostream& err) {
     if (o.output) return WriteOutputFile(*o.output, text, o.lang, err);
-    return Emit(o, text, out, err);
+    out << text;
+    out.flush();
+    if (!out) {
+        err << "dorvalix-cli refine: the results could not be written\n";
+        return 1;
+    }
+    return 0;
 }
 
 // One file read, refined as Execute does, and its details when the format or the options
@@ -398,13 +404,7 @@ int RunRefineCommand(const std::vector<std::string>& args, std::ostream& out, st
             break;
         }
     }
-    out << text;
-    out.flush();
-    if (!out) {
-        err << "dorvalix-cli refine: the results could not be written\n";
-        return 1;
-    }
-    return 0;
+    return Emit(o, text, out, err);
 }
 
 }  // namespace dorvalix::cli

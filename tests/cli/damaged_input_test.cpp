@@ -138,6 +138,12 @@ TEST_F(HostileInput, OutputFile) {
     o = Refine({kExample, "--format=json", "--output=" + path});
     ASSERT_EQ(o.status, 0) << o.err;
     EXPECT_EQ(ReadInputFile(path, Lang::English), Refine({kExample, "--format", "json"}).out);
+    // Every format goes the same way, the summary of several files too.
+    o = Refine({kExample, kExample, "--format", "summary", "--output", path});
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(ReadInputFile(path, Lang::English),
+              Refine({kExample, kExample, "--format", "summary"}).out);
+    o = Refine({kExample, "--format=json", "--output=" + path});
     const std::string json = ReadInputFile(path, Lang::English);
     o = Refine({kDamaged + "negative-d.lat", "--output", path});
     EXPECT_EQ(o.status, 1);
