@@ -159,7 +159,7 @@ TEST_F(SettingsFile, AByteOrderMarkIsNoPartOfTheFirstLine) {
     SaveSettings(path, changed);
     EXPECT_EQ(ReadText(path),
               "\xEF\xBB\xBF[Dorvalix]\r\nlang=j\r\nlamda=0.70926\r\nd_min=0.9\r\nx_ray=Mo-Ka1\r\n"
-              "hkl_range=asym\r\n");
+              "hkl_range=asym\r\nlattice=P\r\n");
 }
 
 // A settings file that is a FIFO (or a device, or huge) is not read: the program starts with
