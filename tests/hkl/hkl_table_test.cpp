@@ -408,45 +408,53 @@ TEST(HklRefusals, RangeNeedsACellAndAPositiveMinimum) {
     EXPECT_LE(IndexTripleCount(range), kMaxIndexTriples);
 }
 
-// The limits at their boundaries: with a minimum d of 0.2, 36.59 Å gives ±183 on each axis
-// (367³ = 49 430 863 triples), 36.61 Å and 36.7 Å give ±184 (369³ = 50 243 409).
+// The limits at their boundaries: with a minimum d of 0.2, 125.79 Å gives ±629 on each axis
+// (1259³ = 1 995 616 979 triples), 125.81 Å gives ±630 (1261³ = 2 005 142 581).
 TEST(HklRefusals, TripleCountAtItsBoundary) {
     IndexRange range;
     EXPECT_FALSE(
-        ComputeIndexRange(CellFromDegrees(36.59L, 36.59L, 36.59L, 90, 90, 90), 0.2L, range));
-    EXPECT_EQ(range.hmax, 183);
-    EXPECT_EQ(IndexTripleCount(range), 367.0L * 367 * 367);
-    for (const long double a : {36.61L, 36.7L}) {
-        const IndexRange before = range;
-        const HklRefusal refusal =
-            ComputeIndexRange(CellFromDegrees(a, a, a, 90, 90, 90), 0.2L, range);
-        ASSERT_TRUE(refusal) << static_cast<double>(a);
-        EXPECT_STREQ(refusal->en, kRangeTooLargeText.en);
-        EXPECT_EQ(range.hmax, before.hmax);
-    }
+        ComputeIndexRange(CellFromDegrees(125.79L, 125.79L, 125.79L, 90, 90, 90), 0.2L, range));
+    EXPECT_EQ(range.hmax, 629);
+    EXPECT_EQ(IndexTripleCount(range), 1259.0L * 1259 * 1259);
+    const IndexRange before = range;
+    const HklRefusal refusal =
+        ComputeIndexRange(CellFromDegrees(125.81L, 125.81L, 125.81L, 90, 90, 90), 0.2L, range);
+    ASSERT_TRUE(refusal);
+    EXPECT_STREQ(refusal->en, kRangeTooLargeText.en);
+    EXPECT_EQ(range.hmax, before.hmax);
     // One long axis alone stays far below the count.
-    EXPECT_FALSE(ComputeIndexRange(CellFromDegrees(36.7L, 5, 5, 90, 90, 90), 0.2L, range));
-    // The generation counts the range it is given, whatever made it.
+    EXPECT_FALSE(ComputeIndexRange(CellFromDegrees(125.81L, 5, 5, 90, 90, 90), 0.2L, range));
+    // The generation counts the range it is given, whatever made it, before any work.
     HklTable table;
-    const IndexRange wide{-184, 184, -184, 184, -184, 184};
-    EXPECT_STREQ(EnglishOf(GenerateHklTable(CellFromDegrees(36.7L, 36.7L, 36.7L, 90, 90, 90), wide,
-                                            {kCubic, "all", 1.54178L, 0.2L}, table)),
+    const IndexRange wide{-630, 630, -630, 630, -630, 630};
+    EXPECT_STREQ(EnglishOf(GenerateHklTable(CellFromDegrees(125.81L, 125.81L, 125.81L, 90, 90, 90),
+                                            wide, {kCubic, "all", 1.54178L, 0.2L}, table)),
                  kRangeTooLargeText.en);
 }
 
-// A cubic cell of 1 Å: the shells h² + k² + l² up to 11252 hold 4 999 928 reflections,
-// with 11253 there are 5 000 552; a minimum d between the shells takes them or not.
+// A table may hold exactly as many reflections as its limit allows. A cubic cell of 1 Å:
+// the shells h² + k² + l² up to 827 hold 99 872 reflections (there is no shell 828), with
+// 829 there are 100 136; a minimum d between the shells takes them or not.
 TEST(HklRefusals, ReflectionCountAtItsBoundary) {
     const HklCell cell = CellFromDegrees(1, 1, 1, 90, 90, 90);
+    const long double inside = 1 / std::sqrt(828.5L), beyond = 1 / std::sqrt(829.5L);
+    const HklParameters upTo827{kCubic, "all", 0.001L, inside};
+    const HklParameters upTo829{kCubic, "all", 0.001L, beyond};
+    const HklLimit exact{99'872, {"more than 99872", "99872 を超えます"}};
+    const HklLimit oneLess{99'871, {"more than 99871", "99871 を超えます"}};
     HklTable table;
-    const long double inside = 1 / std::sqrt(11252.5L), beyond = 1 / std::sqrt(11253.5L);
-    EXPECT_FALSE(
-        GenerateHklTable(cell, RangeOf(cell, inside), {kCubic, "all", 0.001L, inside}, table));
-    EXPECT_EQ(table.size(), 4'999'928u);
-    EXPECT_STREQ(EnglishOf(GenerateHklTable(cell, RangeOf(cell, beyond),
-                                            {kCubic, "all", 0.001L, beyond}, table)),
-                 kTooManyReflectionsText.en);
+    EXPECT_FALSE(GenerateHklTable(cell, RangeOf(cell, inside), upTo827, table, exact));
+    EXPECT_EQ(table.size(), 99'872u);
+    EXPECT_STREQ(EnglishOf(GenerateHklTable(cell, RangeOf(cell, inside), upTo827, table, oneLess)),
+                 "more than 99871");
     EXPECT_TRUE(table.empty());
+    EXPECT_STREQ(EnglishOf(GenerateHklTable(cell, RangeOf(cell, beyond), upTo829, table, exact)),
+                 "more than 99872");
+    EXPECT_FALSE(
+        GenerateHklTable(cell, RangeOf(cell, beyond), upTo829, table, {100'136, {"", ""}}));
+    EXPECT_EQ(table.size(), 100'136u);
+    // The same limits for the count that comes before a table.
+    EXPECT_EQ(CountHklReflections(cell, RangeOf(cell, inside), upTo827, 200'000), 99'872u);
 }
 
 // Numbers that describe no cell are refused before anything is computed: they used to give
