@@ -335,4 +335,42 @@ std::optional<int> RowAfterScroll(int currentRow, int topRow, int visibleRows) {
     return std::nullopt;
 }
 
+char HklMnemonic(HklControl control) {
+    using C = HklControl;
+    // Unique among the menu titles and within each menu; the range items and the X-ray
+    // names carry none (their captions are the same in both languages, or names).
+    switch (control) {
+        case C::N1:
+            return 'M';
+        case C::N2:
+            return 'C';
+        case C::N4:
+            return 'S';
+        case C::N15:
+            return 'e';
+        case C::N8:
+            return 'R';
+        case C::N19:
+            return 'l';
+        case C::N5:
+            return 'X';
+        case C::N6:
+            return 'A';
+        case C::N9:
+            return 'e';
+        case C::N10:
+            return 'C';
+        case C::N11:
+            return 'R';
+        case C::N12:
+            return 'h';
+        case C::N13:
+            return 'M';
+        case C::Lattice1:
+            return 'L';
+        default:
+            return 0;
+    }
+}
+
 }  // namespace dorvalix

@@ -50,6 +50,10 @@ const char* HklCaption(HklControl control, Lang lang);
 // The component name ("N12", "Label4").
 const char* HklControlName(HklControl control);
 
+// The letter a menu or an item of the window underlines in English (0: none); the
+// Japanese captions carry none.
+char HklMnemonic(HklControl control);
+
 // The wavelength preset items, in menu order; each caption is the preset's name.
 inline constexpr std::array<const char*, 8> kPresetItemNames = {
     "CuKa1", "CuKa11", "FeLa1", "FeKa11", "CrKa1", "CrKa11", "MoKa1", "MoKa11"};

@@ -13,6 +13,7 @@
 #include <algorithm>
 
 #include "fonts.h"
+#include "main_menu.h"
 #include "widget_style.h"
 
 namespace dorvalix {
@@ -328,15 +329,19 @@ void HklTableWindow::SyncFromState() {
     HklWindowState& s = *state_;
     syncing_ = true;
     setWindowTitle(ToQ(s.Caption(HklControl::TForm7)));
+    // English captions carry their underlined letter; Japanese ones are shown as written.
+    const bool english = s.UiLang() == Lang::English;
     for (int i = 0; i < kHklControlCount; ++i) {
-        const QString caption = ToQ(s.captions[static_cast<std::size_t>(i)]);
+        const char letter = english ? HklMnemonic(static_cast<HklControl>(i)) : 0;
+        const QString caption = ToQ(WithMnemonic(s.captions[static_cast<std::size_t>(i)], letter));
         if (QAction* a = actions_[static_cast<std::size_t>(i)]) a->setText(caption);
         if (QMenu* m = menus_[static_cast<std::size_t>(i)]) m->setTitle(caption);
     }
     Action(HklControl::N16)->setChecked(s.n16Checked);
     Action(HklControl::N17)->setChecked(s.n17Checked);
     for (std::size_t i = 0; i < lattices_.size(); ++i) {
-        lattices_[i]->setText(ToQ(s.latticeCaptions[i]));
+        const std::string& lattice = s.latticeCaptions[i];
+        lattices_[i]->setText(ToQ(WithMnemonic(lattice, english ? lattice.front() : 0)));
         lattices_[i]->setChecked(s.latticeChecked[i]);
     }
 

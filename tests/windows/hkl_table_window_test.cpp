@@ -139,7 +139,8 @@ TEST_F(HklWidgets, CaptionsPerLanguage) {
         const char* n16;
         const char* label4;
     } cases[] = {
-        {"e", "hkl Table", "Make hkl Table", "Calculate", "Set hkl Range", "すべての指数を計算",
+        // English menus underline a letter of their own; Japanese ones are as written.
+        {"e", "hkl Table", "&Make hkl Table", "&Calculate", "Set &hkl Range", "すべての指数を計算",
          "System "},
         {"j", "指数表の計算", "表の計算", "表の計算", "指数範囲", "すべての指数を計算", "結晶系"},
     };
@@ -389,7 +390,7 @@ TEST_F(HklWidgets, LatticeMenuChecksOneCentring) {
     form7->ShowWindow();
     QMenu* menu = form7->Menu(HklControl::Lattice1);
     ASSERT_NE(menu, nullptr);
-    EXPECT_EQ(menu->title(), "Lattice Centring");
+    EXPECT_EQ(menu->title(), "&Lattice Centring");
     EXPECT_TRUE(form7->MainMenu1->actions().contains(menu->menuAction()));
     QStringList names, checked;
     for (QAction* a : menu->actions()) {
@@ -404,7 +405,7 @@ TEST_F(HklWidgets, LatticeMenuChecksOneCentring) {
     EXPECT_EQ(main->settings.lattice, Centring::I);
     EXPECT_TRUE(form7->LatticeAction(Centring::I)->isChecked());
     EXPECT_FALSE(form7->LatticeAction(Centring::F)->isChecked());
-    EXPECT_EQ(form7->LatticeAction(Centring::I)->text(), "I  body centred");
+    EXPECT_EQ(form7->LatticeAction(Centring::I)->text(), "&I  body centred");
     main->settings.lang = "j";
     form7->ShowWindow();
     EXPECT_EQ(menu->title(), "格子の型");
@@ -442,6 +443,31 @@ TEST(HklWindowOpening, TheMainWindowsItemOpensItModally) {
     form.Action(Control::hkld1)->trigger();
     EXPECT_TRUE(wasModal);
     EXPECT_FALSE(form7.isVisible());
+}
+
+// The letters the keyboard reaches the window's English menus by: every title has one,
+// and no two titles, nor two items of one menu, share one.
+TEST_F(HklWidgets, EnglishMenuLettersAreUnique) {
+    main->settings.lang = "e";
+    form7->ShowWindow();
+    const auto letterOf = [](const QString& text) {
+        const qsizetype at = text.indexOf('&');
+        return at >= 0 && at + 1 < text.size() ? text[at + 1].toLower() : QChar();
+    };
+    QList<QChar> titles;
+    for (QAction* title : form7->MainMenu1->actions()) {
+        const QChar letter = letterOf(title->text());
+        ASSERT_FALSE(letter.isNull()) << title->text().toStdString();
+        EXPECT_FALSE(titles.contains(letter)) << title->text().toStdString();
+        titles << letter;
+        QList<QChar> items;
+        for (QAction* item : title->menu()->actions()) {
+            const QChar mark = letterOf(item->text());
+            if (mark.isNull()) continue;
+            EXPECT_FALSE(items.contains(mark)) << item->text().toStdString();
+            items << mark;
+        }
+    }
 }
 
 }  // namespace
