@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // dorvalix-cli refine of a 300-observation triclinic file (six coefficients, the largest
 // fit): the whole process as a script would start it, and the command alone in-process.
 // Goal: the whole process under 10 ms.

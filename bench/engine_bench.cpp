@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One complete Execute (normalise, sort, check, parse, fit, cells, residuals, deviations,
 // panel) on 300 triclinic observations.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The hkl table of a large triclinic cell: a = 25.1, b = 27.3, c = 30.2 Å, α = 85°, β = 95°,
 // γ = 100°, Mo-Ka, minimum d 0.44 Å, every reflection ("all"): about 2.1 million index
 // triples and 995,000 reflections; and of a P1 protein-sized cell, a = 100.1, b = 105.3,

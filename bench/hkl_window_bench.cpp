@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The hkl window on the offscreen platform, driven through its menu commands and its table
 // model as a user drives it: Calculate, Sort and Send to ClipBoard on the table of a large
 // triclinic cell (a = 25.1, b = 27.3, c = 30.2 Å, α = 85°, β = 95°, γ = 100°, Mo-Ka, minimum

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Writes a C++ source that holds text files as byte arrays, so that texts kept in the
 # repository as plain files are compiled into the program.
 #   cmake -DOUTPUT=file.cpp -DINPUTS="a.txt|b.html" -P EmbedTexts.cmake

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: the arguments of `dorvalix-cli hkl`. Any arguments must end in a table,
 // a refusal (status 1) or a usage message (status 2), never in a crash or another status.
 // Each input is one argument per line; --output is left out so that nothing is written.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: the arguments of `dorvalix-cli refine` over a data file. The input is
 // the arguments, one per line, then a NUL and the file's bytes; the argument FILE stands
 // for that file. Any input must end in output, a refusal (1) or a usage message (2).

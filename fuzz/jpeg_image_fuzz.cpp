@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: JPEG decoding. Any input gives a picture of the size it claims, within
 // the limit, or none; libjpeg's errors never end the program.
 #include <cstdint>

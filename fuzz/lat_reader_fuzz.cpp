@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: the .lat reader, the writer and a run on whatever was read.
 // Any input must give contents or a DorvalixError; what was read must write and read back
 // unchanged; the run and the report must not crash.

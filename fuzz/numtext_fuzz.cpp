@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: the number texts. Any text must convert or fail cleanly; a real that
 // converts must format exactly as the digit-by-digit reference does, in every format the
 // program uses, and its general text must read back to the same double.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: the RTF reader. Any input gives a document, and what it gives is what
 // the principle window can show: valid UTF-8 without control characters other than tab,
 // no empty runs, neighbouring runs in different formats, sizes within the kept range.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: the settings file. Any text must give settings (defaults where a value
 // is missing or bad); setting the five keys must keep every line of other sections, and
 // the values must read back as written.

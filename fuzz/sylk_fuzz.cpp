@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: SYLK records and tab-separated text into the observation table.
 // Any input must give cells or a DorvalixError, never a write outside columns 0..3 and
 // rows 1..300, and nothing in the table when it fails.

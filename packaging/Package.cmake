@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # `make package`: a Debian package built by CPack, dorvalix_<version>-1_<arch>.deb, its
 # dependencies taken from the shared libraries the programs link (dpkg-shlibdeps) plus the
 # fonts the windows are drawn in.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws the picture of the Japanese version window: a crystal of diopside, the monoclinic
 // pyroxene of the program's worked example, as it grows (prisms {100}, {010}, {110}
 // closed by {-111} and {001}), shaded and outlined, 105 x 161 pixels, written as a JPEG.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the parts of the refinement details share: the included observations with their
 // design rows, and the propagation of a covariance to a cell.
 #pragma once

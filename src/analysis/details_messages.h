@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The refusals and notes of the refinement details, in both languages.
 #pragma once
 

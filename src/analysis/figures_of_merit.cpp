@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The figures of merit of an indexing: de Wolff's M(n) (J. Appl. Cryst. 1, 108, 1968) and
 // Smith and Snyder's F(n) (J. Appl. Cryst. 12, 60, 1979).
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small dense least squares for the refinement details: Householder QR of a tall matrix with
 // a handful of columns (at most seven), in long double.
 #pragma once

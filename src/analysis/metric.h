@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The full reciprocal metric and the cell quantities as functions of it, with gradients.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Refinement details: what a crystallographer reports beside the results panel. Standard
 // uncertainties from the full covariance of the coefficients, per-reflection regression
 // diagnostics, the de Wolff and Smith-Snyder figures of merit, and an optional fit on 2θ with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The notation of journals and CIF for a value and its standard uncertainty: the s.u. to
 // two significant digits when they read 19 or less, else to one (the IUCr's rule of 19),
 // and the value to the same decimal place.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fit on 2θ: 2θcalc = 2·asin(λ·√(aᵢᵀx) / 2) + Z minimised in Σ (2θobs − 2θcalc)² by
 // Gauss-Newton with step halving (Björck, Numerical Methods for Least Squares Problems,
 // §9.2), from the Q fit's coefficients and Z = 0.

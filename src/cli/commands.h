@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The subcommands of dorvalix-cli. Each takes the arguments after its name and returns the
 // exit status: 0 success, 1 refused or failed (message on `err`), 2 wrong usage.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // dorvalix-cli hkl: the hkl table of a cell, printed as the hkl window copies it to the
 // clipboard, without the empty lines that pad the grid.
 #include <array>

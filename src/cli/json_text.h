@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // JSON texts of dorvalix-cli: numbers with 17 significant digits, escaped strings.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // dorvalix-cli: refinement and hkl tables without a window, for scripts and batch work.
 #include <iostream>
 #include <string>

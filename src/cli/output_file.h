@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `--output FILE` of the subcommands: what would go to standard output goes to a file,
 // replaced atomically (AtomicFileWriter), so that a script never finds half a result.
 #pragma once

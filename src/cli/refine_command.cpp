@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // dorvalix-cli refine: read observations, run Execute, print the results report or JSON;
 // with --details and the formats cif, csv and summary also the refinement details.
 #include <algorithm>

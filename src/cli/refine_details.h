@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What `dorvalix-cli refine` adds with --details and the formats cif, csv and summary: the
 // options, the "details" object of the JSON, and the rows of a summary.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The input of `dorvalix-cli refine`: an observation file or a SYLK file, placed into a
 // calculation state as the main window's Read command or clipboard import would.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cell_dialog_commands.h"
 
 #include "hkl_text.h"

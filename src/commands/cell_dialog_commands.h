@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The cell constant dialog (TForm8) as plain state and commands, without Qt: the user
 // types or corrects a, b, c (Å) and α, β, γ (degrees) for the hkl window. Its Close button
 // stores the cell as the window's current cell and copies the six values, reformatted,

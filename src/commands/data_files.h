@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the program finds the files that come with it: the manuals and the principle text
 // that replace the built-in ones, and the picture of the version window.
 #pragma once

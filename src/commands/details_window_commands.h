@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The refinement details window (TForm10) as plain state and commands, without Qt: for the
 // run the main window holds, the cell with standard uncertainties from the full covariance,
 // the zero shift, the figures of merit, the correlations of the coefficients, every included

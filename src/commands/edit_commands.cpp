@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The observation grid as an editor and the commands of the Data menu.
 #include <cstdint>
 

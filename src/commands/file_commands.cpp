@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The commands of the file menu that move data in and out: observation files, the
 // spreadsheet cells of the clipboard, and the results report for a file or the clipboard.
 #include "atomic_file.h"

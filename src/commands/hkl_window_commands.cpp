@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "hkl_window_commands.h"
 
 #include "hkl_text.h"

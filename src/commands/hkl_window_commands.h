@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The hkl table window (TForm7) as plain state and commands, without Qt. The window shows
 // the table of reflections of one cell with the cell, the crystal system, the minimum d,
 // the index range and the X-ray line it was computed for; its menu recalculates, sorts,

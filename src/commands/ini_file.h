@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Profile (INI) files: string values of keys in sections, read and written the way the
 // classic profile functions do it. Section and key names compare without regard to case;
 // a write changes or adds the one line of its key and leaves every other section, key,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the program finds its settings, documentation and data: beside the executable for
 // a build tree or a portable copy, in the usual places of the file system once installed.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's controls that carry a caption, and their texts in both languages.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's commands, working on its plain state and talking to the user through
 // Ui. The window runs each of them through RunCommand and then redraws from the state.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's menu bar: menus in order, their items and separators, and the command
 // each item runs.
 #pragma once

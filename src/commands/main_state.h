@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's state as plain data: what its grids, labels, fields and menus show,
 // and what it owns for the whole run. The window draws itself from this after every
 // command; the commands read and write nothing else.

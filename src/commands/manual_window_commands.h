@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The manual windows, TForm3 (Japanese) and TForm6 (English), and the calculation-principle
 // window TForm4, without Qt: the built-in texts, their replacement by files, and the button
 // of the Japanese manual that opens the principle window.

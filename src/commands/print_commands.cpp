@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Print and Printer Setup: the printed report on the current printer, or in a PDF file
 // when no printer is installed.
 #include <cstdlib>

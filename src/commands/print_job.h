@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A print job as the commands see it: a page canvas in the printer's device units (its
 // pixels, from the top left corner of the printable area) that sets font sizes and
 // colours, measures, draws texts and starts new pages, and then either ends, when the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line of the windowed program: an observation file to read at start, or
 // --help / --version. Qt's own options (-platform, -style ...) are taken by Qt first.
 #pragma once

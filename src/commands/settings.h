@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings that survive from one run to the next: the language, the four choices of the
 // hkl table window and the lattice centring, kept in an INI file beside the executable.
 #pragma once

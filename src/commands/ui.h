@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the commands need from the user: message and question boxes, the error box, file
 // dialogs, an input box, the clipboard, a beep, the browser, the secondary windows, a
 // progress display and the printer. The window gives the commands a Qt implementation; the tests

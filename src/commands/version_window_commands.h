@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The version windows, TForm2 (Japanese) and TForm5 (English): what they say. They have no
 // behaviour beyond their close button.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writing a file so that a failure never destroys the file that was there before, and a
 // power cut after the write cannot bring the old one back.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading the files a user hands the program: observation files, SYLK files, the settings
 // file, the manuals. Only regular files of at most kMaxInputFileBytes are read, so that a
 // device (/dev/zero), a FIFO or a huge file can neither hang the program nor fill its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The .lat observation file: count and crystal-system code, one line per observation
 // (h, k, l, d in fields of eight characters), then the sample name. Lines end with CR LF;
 // LF or CR alone is read too.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reader follows the Rich Text Format Specification, version 1.9.1 (Microsoft, 2008):
 // a document is nested groups of control words, control symbols and text; character and
 // paragraph properties belong to the group they are set in, and a destination group marked

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Rich text as word processors save it (RTF), read into paragraphs of styled runs: enough
 // for a short explanatory text with bold, italic and underlined words, sizes, colours,
 // super- and subscripts, line breaks and tabs. Everything else a word processor writes

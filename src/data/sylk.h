@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Spreadsheet cells as SYLK records (the Symbolic Link interchange format): what a
 // spreadsheet program puts on the clipboard or writes as a .slk file. Only cell ("C") and
 // format ("F") records and their ";X", ";Y" and ";K" fields matter here.

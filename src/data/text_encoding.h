@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Texts of files from other programs: UTF-8 as it is, Shift-JIS (CP932) from Windows.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The calculation run (Execute): tidy and check the table, parse the included rows, fit,
 // and fill the results.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reciprocal and direct cell from the fitted coefficients, and the angle functions the
 // cell computations share.
 #pragma once

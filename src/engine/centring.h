@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Lattice centring: which reflections a centred lattice lets through. The refinement details
 // count the lines a centring allows; the hkl table leaves the others out.
 #pragma once

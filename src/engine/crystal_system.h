@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The eight crystal systems: codes, names, free coefficients of the reciprocal metric.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Standard deviations of the fourteen cell quantities: first-order propagation of the
 // coefficient deviations, covariances ignored.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Failures that end a command: they travel as exceptions to the command boundary,
 // where the window shows them in the application's error box (text + ".").
 #pragma once

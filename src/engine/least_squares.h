@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The least-squares fit of the reciprocal metric through the normal equations.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Number texts: the conversions and formats every part of the program shares.
 //
 // Reals are extended precision (long double, 64-bit mantissa). Rounding of every format

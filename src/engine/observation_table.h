@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The observation table: the text grid that holds the input, the counts beside it and the
 // parsed arrays a run builds from it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a calculation run produces: the fitted metric, both cells, their deviations and the
 // per-observation residuals.
 #pragma once

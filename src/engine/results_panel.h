@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The texts of the results panel: the reciprocal and the direct cell grids with their
 // deviations, and the residual label.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The exchanges of a selection sort, largest key first, done in O(n log n).
 //
 // The plain selection sort takes, for i = 0 .. n-2, the first position j >= i whose key is

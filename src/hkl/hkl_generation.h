@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The generation of the hkl table in pieces (used inside the hkl library only): the loops
 // over h, k and l cut into runs of rows that are counted and generated apart, on any
 // thread, and give the table's rows in its order when put one after another.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Work of the hkl table spread over the cores: the generation, the sort and the texts cut
 // their work into pieces whose results do not depend on which thread made them, so the
 // table is the same byte for byte whatever the number of threads.

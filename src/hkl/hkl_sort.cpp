@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The selection sort of the hkl table, step for step, in O(n) after a sort by d.
 //
 // The selection sort takes, for i = 0 .. n − 2, the first position j ≥ i of the largest d

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tool's table written without holding it: generated piece by piece in table order on
 // every core, each piece turned into lines by the thread that made it, and handed on in
 // order, so the memory used does not grow with the table.

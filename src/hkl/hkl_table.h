@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The hkl table: every reflection of a unit cell down to a minimum d, with its d and its
 // diffraction angle 2θ for an X-ray wavelength.
 //

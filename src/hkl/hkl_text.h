@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The texts of the hkl window: table cells, clipboard lines, range and cell grid values.
 //
 // A table cell is written from its stored reflection on demand. The digits are produced

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Captions of the main window that the reports copy: the sample, file and crystal-system
 // captions, the captions above the two results grids and the residual caption.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The refined cell as a CIF 1.1 data block, for papers and databases.
 #pragma once
 

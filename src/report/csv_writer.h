@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Comma-separated values (RFC 4180): header line, CR LF line ends, quoted fields where
 // needed, numbers with a dot whatever the locale.
 #pragma once

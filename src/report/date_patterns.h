@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The date and time patterns of the reports, with the Japanese era calendar.
 #pragma once
 

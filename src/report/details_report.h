@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "Refinement details" section that `dorvalix-cli refine --details` adds after the
 // results report.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The printed report: the results report laid out at absolute positions on the printer's
 // pages, as the list of texts to draw. Coordinates are the printer's device units (its
 // pixels), from the top left corner of the printable area; a text's position is the top

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The results report: the plain-text record of the last calculation that goes to a .out
 // file, to the clipboard and, line for line, to dorvalix-cli.
 #pragma once

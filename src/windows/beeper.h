@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The beep of a refused grid entry: an 800 Hz tone of 200 ms through the sound card.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The cell constant dialog: a small grid in which the user types a, b, c, α, β, γ, and a
 // Close button that hands the cell to the hkl window.
 #pragma once

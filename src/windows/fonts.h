@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's fonts. The Japanese Gothic and Mincho faces are the IPA fonts, which are
 // drawn to the same metrics as the ones the layout was made for; the Latin faces are
 // DejaVu. Every face has fallbacks, and every size is in pixels.

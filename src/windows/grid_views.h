@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Models and painting for the main window's text grids: StringGrid1 over the observation
 // table, StringGrid2 and StringGrid3 over the results panel.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Models and painting for the grids of the hkl window and the cell dialog.
 #pragma once
 

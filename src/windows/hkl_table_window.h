@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The hkl table window: the table of reflections on the left, the crystal system, the
 // cell, the index range, the minimum d and the X-ray line on the right. It owns its
 // widgets and its state; every menu action runs a command on the state at the command

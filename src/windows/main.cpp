@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Dorvalix: refinement of lattice constants from indexed powder-diffraction data.
 #include <QApplication>
 #include <iostream>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: the observation grid, the sample, file and crystal-system fields, the
 // results panel and the menus. It owns the widgets and the state; every menu action and
 // grid event runs a command on the state at the command boundary, and the window then

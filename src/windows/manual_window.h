@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The manual windows: TForm3 in Japanese (the manual with a vertical scroll bar, "戻る" and
 // "計算原理の解説", which opens the calculation-principle window) and TForm6 in English (the
 // manual with both scroll bars and "Close"). Green, fixed in size, centred and modal; the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The calculation-principle window TForm4: a read-only rich text explaining how the program
 // refines the cell, and "戻る". Green, fixed in size, centred and modal. It shows its
 // built-in text until the Japanese manual's button loads "dorvalix.rtf", then the file

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Print jobs through Qt Print Support: a QPainter on a QPrinter in high resolution, drawing
 // in the printer's device units.
 #pragma once

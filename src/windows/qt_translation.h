@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Qt's own texts — the buttons and labels of file, print and input dialogs — in the
 // program's language: Qt's Japanese translation is installed while the language is
 // Japanese and removed for English.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "qt_ui.h"
 #include "qt_print_job.h"
 #include "widget_style.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Ui of the running program: Qt message boxes, dialogs, clipboard, sound and browser.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The refinement details window: options (wavelength, lattice centring, fit) at the top, the
 // cell with its standard uncertainties, the figures of merit and the correlations beside the
 // residual plot, the reflection table below, and the export buttons. It is modeless: it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The progress window of the hkl sort: a title and one progress bar, shown without
 // blocking while the sort runs and repainted by the sort itself as it advances.
 #pragma once

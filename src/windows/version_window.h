@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The version windows: TForm2 in Japanese (a heading, the title line, the organisation,
 // author and contact lines and a picture of a crystal) and TForm5 in English (the title
 // line and the organisation, author and contact lines). Both are white, fixed in size,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The colours and small widget settings every window of the program shares.
 #pragma once
 

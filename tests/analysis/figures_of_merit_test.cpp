@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Lattice centring and the figures of merit M(n) and F(n).
 #include <gtest/gtest.h>
 

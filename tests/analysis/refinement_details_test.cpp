@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Refinement details: the worked example in full, a noisy data set of every crystal system
 // checked against an independent numeric propagation and against Monte Carlo refits, the
 // cases without spread, and the diagnostics' identities.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The s.u. notation of journals and CIF, and the figures-of-merit texts.
 #include <gtest/gtest.h>
 

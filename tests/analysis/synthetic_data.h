@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Synthetic observation tables for the refinement-details tests: reflections of a known cell,
 // with d written to a chosen number of decimals (the rounding is the noise), optionally
 // shifted on the 2θ scale by a zero error.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fit on 2θ with and without a refined zero shift, its s.u. checked against a numeric
 // Jacobian, and its refusals in both languages.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // dorvalix-cli refine on damaged and hostile input (the files under tests/data/damaged):
 // each gets its result or a clear refusal, never a wrong answer, a hang or a flood.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // dorvalix-cli's own options and wrong command lines.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // dorvalix-cli hkl, called in-process and as the installed program.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // dorvalix-cli refine with --details, the 2θ fit options and the formats cif, csv and
 // summary. (tests/cli/check_output_formats.py reads the same outputs with real parsers.)
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A started main window's state in a folder of its own, driven through a scripted Ui.
 #pragma once
 

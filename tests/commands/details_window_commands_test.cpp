@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The refinement details window, headless: its commands on plain state, the user played by a
 // scripted Ui, the main window's commands run beside it.
 #include "details_window_commands.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The observation grid as an editor (Enter, scrolling, colours) and the Data menu, through
 // the scripted Ui.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Read from File, Write to File, the clipboard import and the report commands, through the
 // scripted Ui, with observation files in a test folder and sheets exported from a
 // spreadsheet program.

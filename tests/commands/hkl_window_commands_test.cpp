@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The hkl window and the cell dialog, headless: their commands on plain state, the user
 // played by a scripted Ui.
 #include "hkl_window_commands.h"

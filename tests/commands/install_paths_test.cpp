@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where an installed or a portable program keeps its settings and finds its files.
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The built-in manuals and the principle text against the program: every menu item, button
 // and message they quote is one the program shows, and the worked example's numbers are
 // the ones the refinement computes.

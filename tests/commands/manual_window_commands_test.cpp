@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The manual and principle windows' commands through the scripted Ui: where the files that
 // replace the built-in texts are found, how they are read, and the principle button that
 // reloads its file at every press.

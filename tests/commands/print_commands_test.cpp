@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Print and Printer Setup through the scripted Ui and its recording printer.
 #include <gtest/gtest.h>
 

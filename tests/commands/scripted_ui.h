@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A stand-in for the message boxes, dialogs and clipboard: it records every call and
 // answers from queues the test fills. A question or dialog nobody scripted fails the test.
 #pragma once

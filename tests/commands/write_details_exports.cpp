@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saves the worked example's CIF and CSV from the refinement details window's commands (lattice
 // C, fit on 2θ with zero shift) into a folder, and prints what the window shows of the same
 // run, one item a line, for check_details_exports.py to compare with what gemmi and python's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Inputs the fuzzers found faults with, kept under tests/data/fuzz/<target>/: each must give
 // its result or a clear error, and what was read must write and read back unchanged.
 #include <gtest/gtest.h>

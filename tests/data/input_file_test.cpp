@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Only regular files of at most 16 MiB are read: nothing the user hands the program can
 // hang it or fill its memory.
 #include "input_file.h"

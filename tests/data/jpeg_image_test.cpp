@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // JPEG decoding through libjpeg: the version window's picture, and damaged files, which give
 // no picture instead of a crash, an exit or a grey guess.
 #include "jpeg_image.h"

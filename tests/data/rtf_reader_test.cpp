@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The RTF reader on files LibreOffice Writer saved (tests/data/rtf/) and on the pieces of
 // RTF other writers use: code pages, Unicode escapes, destinations, damaged files.
 #include "rtf_reader.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Refusals, failures and table handling of the calculation run.
 #include "calculation.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The standard deviations of every crystal system on noisy data, against a computation of
 // this test's own: the cell from the reciprocal metric tensor (G* from the fitted
 // coefficients, G = G*⁻¹), differentiated by central differences.

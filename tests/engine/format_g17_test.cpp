@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // FormatG17 writes exactly what printf's "%.17Lg" writes, on values of every magnitude,
 // exact ties included.
 #include <gtest/gtest.h>

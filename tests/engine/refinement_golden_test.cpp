@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The worked example: seven reflections of a monoclinic crystal (β free), checked at every
 // stage against the printed digits.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // For every crystal system, d values computed from a known cell refine back to that cell.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Builds observation tables for the tests from rows of cell texts.
 #pragma once
 

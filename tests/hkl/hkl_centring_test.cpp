@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The hkl table of a centred lattice: the reflections the centring makes absent are left out,
 // the others are listed exactly as the primitive table lists them.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The table made on several threads is the table of the one-thread loop, byte for byte:
 // generation, count, sort and texts, for every crystal system, both range choices, sorted
 // and unsorted, with 1, 2 and 8 threads.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tool's unsorted table streamed without being held: a table larger than the window
 // may hold comes out line for line as the loop over every triple gives it.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The refinement-details writers: the report section, the CIF block and the CSV of the
 // observations, on the worked example.
 #include <gtest/gtest.h>

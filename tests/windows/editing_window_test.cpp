@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The observation grid as an editor in the window: keys, painting, scrolling and focus.
 #include <gtest/gtest.h>
 

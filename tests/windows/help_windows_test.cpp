@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The version, manual and principle windows as widgets on the offscreen platform: titles,
 // sizes, colours, fonts, scroll bars, focus, the picture decoded with libjpeg, and the
 // principle text built from RTF.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The hkl window, the cell dialog and the sort progress window as widgets, on the
 // offscreen platform: geometry, the model behind the table, captions, painting, keys.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window from the keyboard alone: underlined letters in the English menus, the
 // usual shortcuts, F10 to the menu bar, and Qt's own texts in the program's language.
 #include <gtest/gtest.h>

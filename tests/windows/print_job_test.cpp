@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The printed report through Qt Print Support into a PDF file, read back with pdftotext.
 #include "qt_print_job.h"
 

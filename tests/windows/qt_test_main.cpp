@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Qt test programs run their tests inside one QApplication, on the offscreen platform
 // unless told otherwise.
 #include <gtest/gtest.h>

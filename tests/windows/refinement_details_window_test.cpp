@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The refinement details window as widgets, on the offscreen platform: the menu item, the
 // table's rows and marks, the chart's series, the options' controls, captions and layout.
 #include "refinement_details_window.h"
