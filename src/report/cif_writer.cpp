@@ -83,6 +83,12 @@ std::string BuildCif(const CifInput& in) {
     for (int r = 0; r < 7; ++r)
         out += Item(kNames[r], SuText(cell, r));
     out += Item("_cell_measurement_reflns_used", IntText(d.n));
+    if (twoTheta && d.twoTheta->zeroRefined) {
+        // No core item holds a refined 2θ zero; a local one, with its sign spelled out.
+        out += "# zero shift of the 2-theta scale: corrected 2-theta = observed 2-theta - shift\n";
+        out += Item("_dorvalix_refine_2theta_zero_shift",
+                    SuText(d.twoTheta->zero, d.twoTheta->zeroSu));
+    }
     if (in.wavelengthApplies) {
         out += Item("_cell_measurement_wavelength", FormatGeneral(d.merit.wavelength));
         long double low = 0, high = 0;

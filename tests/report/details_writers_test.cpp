@@ -169,6 +169,8 @@ TEST(Cif, FitOnTwoThetaWithItsWavelength) {
          {"_audit_creation_method            'Dorvalix 2.20, least squares on 2-theta'\n",
           "_cell_length_a                    9.78(1)\n",
           "_cell_volume                      443.9(11)\n",
+          "# zero shift of the 2-theta scale: corrected 2-theta = observed 2-theta - shift\n"
+          "_dorvalix_refine_2theta_zero_shift 0.10(3)\n",
           "_cell_measurement_wavelength      1.54178\n",
           "_cell_measurement_theta_min       13.8078\n",
           "_cell_measurement_theta_max       26.0563\n"}) {
