@@ -33,10 +33,10 @@ inline constexpr Text kAbsent = {"absent", "消滅"};
 inline constexpr Text kMerit = {"Figures of merit (lattice {lattice}, wavelength {wavelength} Å)",
                                 "性能指数（格子 {lattice}、波長 {wavelength} Å）"};
 inline constexpr Text kFitZero = {"Fit on 2θ (zero shift refined)",
-                                  "2θでのフィット（零点補正を精密化）"};
+                                  "2θでのフィット（ゼロ点補正を精密化）"};
 inline constexpr Text kFitNoZero = {"Fit on 2θ (zero fixed at 0)",
-                                    "2θでのフィット（零点は 0 に固定）"};
-inline constexpr Text kZero = {"zero", "零点"};
+                                    "2θでのフィット（ゼロ点は 0 に固定）"};
+inline constexpr Text kZero = {"zero", "ゼロ点"};
 inline constexpr Text kSumSq = {"Sum of squares", "残差二乗和"};
 inline constexpr Text kIterations = {"Iterations", "反復回数"};
 }  // namespace details_text

@@ -91,7 +91,7 @@ TEST(DetailsReport, FitOnTwoThetaAndJapanese) {
     EXPECT_EQ(lines[28], "性能指数（格子 C、波長 1.54178 Å）");
     const std::vector<std::string> fit(lines.begin() + 32, lines.end());
     EXPECT_EQ(fit, (std::vector<std::string>{
-                       "2θでのフィット（零点補正を精密化）", " 零点      0.10(3) °",
+                       "2θでのフィット（ゼロ点補正を精密化）", " ゼロ点    0.10(3) °",
                        " a         9.78(1)", " b         8.949(5)", " c         5.274(8)",
                        " α         90", " β         105.87(4)", " γ         90",
                        " V         443.9(11)", " 残差二乗和  0.0002997 °²", " 反復回数  4", ""}));
