@@ -6,11 +6,9 @@
 
 #include <cstdlib>
 
+#include "data_files.h"
 #include "settings.h"
 
-#ifndef DORVALIX_INSTALL_DATADIR
-#define DORVALIX_INSTALL_DATADIR "/usr/local/share/dorvalix"
-#endif
 #ifndef DORVALIX_INSTALL_DOCDIR
 #define DORVALIX_INSTALL_DOCDIR "/usr/local/share/doc/dorvalix"
 #endif
@@ -64,7 +62,7 @@ std::string SettingsPathFor(const std::string& executablePath, const PathEnviron
 std::string DataFolderFor(const std::string& executablePath, const PathEnvironment& env) {
     const std::string beside = InstallPrefixOf(executablePath) + "/share/dorvalix";
     if (env.fileExists(beside + "/examples/diopside.lat")) return beside;
-    return DORVALIX_INSTALL_DATADIR;
+    return kInstalledDataFolder;
 }
 
 std::string HomePageFileFor(const std::string& executablePath, const PathEnvironment& env) {
