@@ -12,10 +12,12 @@
 #include <vector>
 
 #include "errors.h"
+#include "long_double_bits.h"
 
 namespace dorvalix {
 
-using u128 = unsigned __int128;
+using u128 = ldbits::U128;
+using ldbits::Decompose;
 
 // ---------------------------------------------------------------------------------------
 // Texts
@@ -130,12 +132,29 @@ std::string IntText(long long v) {
 
 namespace {
 
-// Powers of ten up to 10^27 are exact in the 64-bit mantissa (5^27 < 2^63).
-constexpr int kMaxExactPow10 = 27;
-constexpr long double kPow10[kMaxExactPow10 + 1] = {
-    1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,  1e7L,  1e8L,  1e9L,
-    1e10L, 1e11L, 1e12L, 1e13L, 1e14L, 1e15L, 1e16L, 1e17L, 1e18L, 1e19L,
-    1e20L, 1e21L, 1e22L, 1e23L, 1e24L, 1e25L, 1e26L, 1e27L};
+// The integer powers of five below go up to 5^27 < 2^63.
+constexpr int kMaxPow5 = 27;
+
+// 10^k = 5^k × 2^k is exact in long double while 5^k < 2^digits: up to 10^27 in the 64-bit
+// mantissa and wider ones (the table ends there), up to 10^22 in a double.
+constexpr int ExactPowersOfTen() {
+    int k = 0;
+    for (std::uint64_t p5 = 5;
+         k < kMaxPow5 && (ldbits::kDigits >= 64 || p5 >> (ldbits::kDigits % 64) == 0); p5 *= 5)
+        ++k;
+    return k;
+}
+constexpr int kMaxExactPow10 = ExactPowersOfTen();
+
+// Whether a gathered mantissa converts to long double exactly (always in 64 bits and more).
+constexpr bool MantissaFits(std::uint64_t m) {
+    return ldbits::kDigits >= 64 || m >> (ldbits::kDigits % 64) == 0;
+}
+
+constexpr long double kPow10[28] = {1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,
+                                    1e7L,  1e8L,  1e9L,  1e10L, 1e11L, 1e12L, 1e13L,
+                                    1e14L, 1e15L, 1e16L, 1e17L, 1e18L, 1e19L, 1e20L,
+                                    1e21L, 1e22L, 1e23L, 1e24L, 1e25L, 1e26L, 1e27L};
 
 constexpr std::uint64_t kPow5[28] = {1ULL,
                                      5ULL,
@@ -278,7 +297,9 @@ bool TryParseReal(std::string_view text, long double& value) {
         value = negative ? -0.0L : 0.0L;
         return true;
     }
-    if (!truncated && exponent >= -kMaxExactPow10 && exponent <= kMaxExactPow10) {
+    // A pair of doubles does not round its arithmetic correctly: the library converts.
+    if (!ldbits::kDoubleDouble && !truncated && exponent >= -kMaxExactPow10 &&
+        exponent <= kMaxExactPow10 && MantissaFits(mantissa)) {
         // One correctly rounded operation on two exact operands.
         long double m = static_cast<long double>(mantissa);
         long double r = exponent < 0 ? m / kPow10[-exponent] : m * kPow10[exponent];
@@ -385,28 +406,45 @@ struct Decimal {
     int pointPos = 0;
 };
 
-// m × 2^e2 with a 64-bit integer m, read straight from the x87 extended format (explicit
-// integer bit, 15-bit biased exponent).
-static_assert(std::numeric_limits<long double>::digits == 64, "x87 extended precision expected");
-void Decompose(long double a, std::uint64_t& m, int& e2) {
-    unsigned char bytes[sizeof(long double)];
-    std::memcpy(bytes, &a, sizeof bytes);
-    std::memcpy(&m, bytes, 8);
-    const int biased = (bytes[8] | (bytes[9] << 8)) & 0x7FFF;
-    e2 = (biased == 0 ? 1 : biased) - 16383 - 63;
+// a > 0 as an integer in base 10^9, least significant limb first, times 2^e2: for formats
+// whose mantissa no 64-bit integer holds. Its binary digits are taken 32 at a time from the
+// top: scaling by powers of two and taking away the whole part are exact, for a pair of
+// doubles too, whose two halves may lie far apart.
+void DecimalLimbsOfBinary(long double a, std::vector<std::uint32_t>& limbs, int& e2) {
+    constexpr std::uint32_t kBase = 1000000000U;
+    long double f = std::frexp(a, &e2);
+    while (f != 0) {
+        f = std::ldexp(f, 32);
+        const long double whole = std::floor(f);
+        f -= whole;
+        e2 -= 32;
+        // limbs = limbs × 2^32 + whole
+        std::uint64_t carry = static_cast<std::uint64_t>(whole);
+        for (auto& limb : limbs) {
+            const std::uint64_t p = (static_cast<std::uint64_t>(limb) << 32) + carry;
+            limb = static_cast<std::uint32_t>(p % kBase);
+            carry = p / kBase;
+        }
+        for (; carry != 0; carry /= kBase)
+            limbs.push_back(static_cast<std::uint32_t>(carry % kBase));
+    }
 }
 
 Decimal ExactDecimal(long double a) {
     Decimal d;
     if (a == 0) return d;
-    std::uint64_t m;
-    int e2;
-    Decompose(a, m, e2);
+    std::uint64_t m = 0;
+    int e2 = 0;
+    if constexpr (ldbits::kNarrowMantissa) Decompose(a, m, e2);
     // Big integer in base 10^9, least significant limb first.
     constexpr std::uint32_t kBase = 1000000000U;
     std::vector<std::uint32_t> limbs;
-    for (std::uint64_t t = m; t != 0; t /= kBase)
-        limbs.push_back(static_cast<std::uint32_t>(t % kBase));
+    if constexpr (ldbits::kNarrowMantissa) {
+        for (std::uint64_t t = m; t != 0; t /= kBase)
+            limbs.push_back(static_cast<std::uint32_t>(t % kBase));
+    } else {
+        DecimalLimbsOfBinary(a, limbs, e2);
+    }
     auto multiply = [&](std::uint64_t factor) {
         std::uint64_t carry = 0;
         for (auto& limb : limbs) {
@@ -571,7 +609,9 @@ std::string FormatGeneralExact(long double v) {
 
 // ---------------------------------------------------------------------------------------
 // Fast formats: the same rounding done on 128-bit integers. a × 10^k = m × 5^k × 2^(e2+k)
-// is exact while 5^k and the shift fit; otherwise the exact expansion is used.
+// is exact while 5^k and the shift fit; otherwise the exact expansion is used. They need a
+// mantissa of at most 64 bits (m × 5^k < 2^127); wider formats take the exact expansion
+// whenever the quick path of FormatFixedTo cannot decide.
 
 namespace {
 
@@ -585,7 +625,7 @@ int DigitCount(std::uint64_t q) {
 
 // floor(a × 10^k) and whether the rest is at least one half; false when it does not fit.
 bool ScaleFloor(std::uint64_t m, int e2, int k, std::uint64_t& q, bool& roundUp) {
-    if (k < 0 || k > kMaxExactPow10) return false;
+    if (k < 0 || k > kMaxPow5) return false;
     const u128 p = static_cast<u128>(m) * kPow5[k];  // < 2^127
     const int s = e2 + k;
     u128 whole;
@@ -624,6 +664,12 @@ void AppendDigits(std::string& out, std::uint64_t q, int minDigits) {
     out.append(buf, static_cast<std::size_t>(n));
 }
 
+// The quick path's product y = a·10^k is within half an ulp of the exact one, y·2^-digits
+// at most; its margin is sixteen times that. A pair of doubles rounds less tightly and
+// gets a wide margin.
+constexpr long double kQuickMargin =
+    ldbits::kDoubleDouble ? ldbits::PowerOfTwo(-80) : ldbits::PowerOfTwo(4 - ldbits::kDigits);
+
 }  // namespace
 
 std::size_t FormatFixedTo(long double v, int decimals, int precision, char* out) {
@@ -647,7 +693,7 @@ std::size_t FormatFixedTo(long double v, int decimals, int precision, char* out)
         if (y < 9.0e18L) {
             const long long r = std::llrint(y);  // nearest, in the current rounding mode
             const long double frac = y - static_cast<long double>(r);
-            const long double margin = y * 0x1p-60L;
+            const long double margin = y * kQuickMargin;
             if (std::fabs(frac) < 0.5L - margin && r >= 0 &&
                 DigitCount(static_cast<std::uint64_t>(r)) <= precision) {
                 q = static_cast<std::uint64_t>(r);
@@ -656,6 +702,7 @@ std::size_t FormatFixedTo(long double v, int decimals, int precision, char* out)
         }
     }
     if (a != 0 && !done) {
+        if constexpr (!ldbits::kNarrowMantissa) return exact();
         std::uint64_t m;
         int e2;
         Decompose(v, m, e2);  // the sign lies outside the mantissa and the exponent
@@ -714,6 +761,7 @@ std::string FormatFixed(long double v, int decimals, int precision) {
 std::string FormatGeneral(long double v) {
     if (!std::isfinite(v)) return NonFiniteText(v);
     if (v == 0) return "0";
+    if constexpr (!ldbits::kNarrowMantissa) return FormatGeneralExact(v);
     const long double a = std::fabs(v);
     std::uint64_t m;
     int e2;
@@ -782,13 +830,14 @@ std::string PrintfG17(long double v) {
 // rounded to nearest, ties to even; false when a × 10^(16 − exp10) is not exact in 128 bits
 // (below about 10^-11 and from 10^17 up).
 bool Digits17(long double a, std::uint64_t& q, int& exp10) {
+    if constexpr (!ldbits::kNarrowMantissa) return false;
     std::uint64_t m;
     int e2;
     Decompose(a, m, e2);
     exp10 = static_cast<int>(std::floor(std::log10(a)));
     for (int attempt = 0; attempt < 3; ++attempt) {
         const int k = 16 - exp10;
-        if (k < 0 || k > kMaxExactPow10) return false;
+        if (k < 0 || k > kMaxPow5) return false;
         const u128 p = static_cast<u128>(m) * kPow5[k];  // < 2^127
         const int s = e2 + k;
         u128 whole, rest = 0, half = 0;

@@ -12,40 +12,52 @@
 #include <stdexcept>
 #include <system_error>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "errors.h"
 #include "hkl_parallel.h"
+#include "long_double_bits.h"
 #include "numtext.h"
 
 namespace dorvalix {
 
 namespace {
 
-using u128 = unsigned __int128;
+using u128 = ldbits::U128;
 
 constexpr std::uint32_t kPow10[7] = {1, 10, 100, 1000, 10000, 100000, 1000000};
 
-// x = m × 2^e2 with a 64-bit m, read from the x87 extended format (explicit integer bit).
-static_assert(std::numeric_limits<long double>::digits == 64, "x87 extended precision expected");
-inline void Decompose(long double x, std::uint64_t& m, int& e2) {
-    unsigned char bytes[sizeof(long double)];
-    std::memcpy(bytes, &x, sizeof bytes);
-    std::memcpy(&m, bytes, 8);
-    const int biased = (bytes[8] | (bytes[9] << 8)) & 0x7FFF;
-    e2 = (biased == 0 ? 1 : biased) - 16383 - 63;
+// The binary value of x as m × 2^e2 in an integer: 64 bits for the x87 format and double,
+// 128 for binary128.
+constexpr bool kIntegerRounding = ldbits::kNarrowMantissa || ldbits::kWideMantissa;
+using Mantissa = std::conditional_t<ldbits::kWideMantissa, u128, std::uint64_t>;
+
+// p = m × 10^k < 2^(digits + 14) is below one half of 2^shift from this shift on.
+constexpr int kNoHalfShift = std::min(ldbits::kDigits + 16, 127);
+
+// x × 10^k rounded half away from zero, on its exact decimal expansion: for a pair of
+// doubles, which no integer holds.
+std::uint64_t RoundScaledExact(long double x, int k) {
+    const std::string text = FormatFixedExact(x, k, 40);
+    std::uint64_t q = 0;
+    for (const char c : text) {
+        if (c >= '0' && c <= '9') q = q * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    return q;
 }
 
 // x × 10^k rounded half away from zero, computed exactly on the binary value of x.
 // 0 ≤ x, 0 ≤ k ≤ 4, x × 10^k < 2^63.
 inline std::uint64_t RoundScaled(long double x, int k) {
-    std::uint64_t m;
+    if constexpr (!kIntegerRounding) return RoundScaledExact(x, k);
+    Mantissa m;
     int e2;
-    Decompose(x, m, e2);
-    const u128 p = static_cast<u128>(m) * kPow10[k];  // < 2^78
+    ldbits::Decompose(x, m, e2);
+    const u128 p = static_cast<u128>(m) * kPow10[k];  // < 2^(digits + 14)
     if (e2 >= 0) return static_cast<std::uint64_t>(p << e2);
     const int shift = -e2;
-    if (shift > 80) return 0;  // below one half
+    if (shift > kNoHalfShift) return 0;  // below one half
     const u128 whole = p >> shift;
     const u128 rest = p & ((static_cast<u128>(1) << shift) - 1);
     return static_cast<std::uint64_t>(whole) + (rest >= (static_cast<u128>(1) << (shift - 1)));
