@@ -9,6 +9,7 @@ import io
 import json
 import math
 import os
+import shlex
 import subprocess
 import sys
 import tempfile
@@ -16,6 +17,8 @@ import tempfile
 import gemmi
 
 CLI, EXAMPLE = sys.argv[1], sys.argv[2]
+# A cross build runs the program through its emulator (qemu-user).
+EMULATOR = shlex.split(os.environ.get('DORVALIX_EMULATOR', ''))
 failures = []
 
 
@@ -25,7 +28,7 @@ def check(condition, what):
 
 
 def refine(*args, status=0):
-    p = subprocess.run([CLI, 'refine', *args], capture_output=True)
+    p = subprocess.run([*EMULATOR, CLI, 'refine', *args], capture_output=True)
     check(p.returncode == status,
           f'{args}: status {p.returncode}, expected {status}: {p.stderr.decode()}')
     return p.stdout.decode()

@@ -6,6 +6,8 @@ usage: check_details_exports.py WRITE_DETAILS_EXPORTS
 """
 import csv
 import math
+import os
+import shlex
 import subprocess
 import sys
 import tempfile
@@ -13,6 +15,8 @@ import tempfile
 import gemmi
 
 WRITER = sys.argv[1]
+# A cross build runs the program through its emulator (qemu-user).
+EMULATOR = shlex.split(os.environ.get('DORVALIX_EMULATOR', ''))
 failures = []
 
 
@@ -28,7 +32,7 @@ def rounds_to(value, text):
 
 
 with tempfile.TemporaryDirectory() as tmp:
-    shown = subprocess.run([WRITER, tmp], capture_output=True, text=True, check=True).stdout
+    shown = subprocess.run([*EMULATOR, WRITER, tmp], capture_output=True, text=True, check=True).stdout
     cell = {}
     rows = []
     for line in shown.splitlines():
