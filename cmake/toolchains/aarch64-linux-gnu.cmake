@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross build for Debian arm64 with Debian's cross compiler (g++-aarch64-linux-gnu), the
 # arm64 libraries installed side by side (dpkg multiarch) and qemu-user to run the tests:
 # scripts/check-cross uses it.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross build for Debian i386 with Debian's cross compiler (g++-i686-linux-gnu), the
 # i386 libraries installed side by side (dpkg multiarch) and qemu-user to run the tests:
 # scripts/check-cross uses it.

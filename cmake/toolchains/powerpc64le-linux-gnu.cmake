@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross build for Debian ppc64el with Debian's cross compiler (g++-powerpc64le-linux-gnu), the
 # ppc64el libraries installed side by side (dpkg multiarch) and qemu-user to run the tests:
 # scripts/check-cross uses it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The binary value of a long double as an integer mantissa and a power of two, and the
 // 128-bit integer arithmetic that rounds it exactly.
 //
