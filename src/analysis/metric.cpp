@@ -63,7 +63,8 @@ long double MetricQ(const Metric& g, long double h, long double k, long double l
 
 namespace {
 
-constexpr long double kDegrees = 180 / std::numbers::pi_v<long double>;
+// Not constexpr: a pair of doubles (ppc64el) has no compile-time division.
+const long double kDegrees = 180 / std::numbers::pi_v<long double>;
 
 // The six independent entries m = (M11, M22, M33, M23, M31, M12) of a symmetric 3 × 3
 // matrix, as indices into it.

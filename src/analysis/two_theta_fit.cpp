@@ -17,7 +17,8 @@ constexpr int kMaxIterations = 100;
 constexpr int kMaxHalvings = 64;
 // Converged when S falls by no more than this share in an iteration.
 constexpr long double kRelativeDecrease = 1e-15L;
-constexpr long double kDegrees = 180 / std::numbers::pi_v<long double>;
+// Not constexpr: a pair of doubles (ppc64el) has no compile-time division.
+const long double kDegrees = 180 / std::numbers::pi_v<long double>;
 
 struct Problem {
     const Observations& o;

@@ -11,6 +11,7 @@
 #include "errors.h"
 #include "hkl_parallel.h"
 #include "hkl_text.h"
+#include "long_double_bits.h"
 
 namespace dorvalix {
 
@@ -23,15 +24,20 @@ constexpr long long kPieceTriples = 1 << 14;
 
 // The plan's margins. A computed S differs from the exact value of its sum by at most
 // kSumError times the sum of its terms' magnitudes (each of the dozen operations rounds by
-// 2⁻⁶⁴ of a partial sum); the candidate and sure thresholds keep kMargin of the limit away
-// from it, far more than that rounding and the rounding of a row's roots, as long as the
-// terms within the range stay below kMaxSpread times the limit.
-constexpr long double kSumError = 1e-16L;
+// 2⁻⁶⁴ of a partial sum in the x87 format, 2⁻⁵³ where long double is a double); the candidate and
+// sure thresholds keep kMargin of the limit away from it, far more than that rounding and the
+// rounding of a row's roots, as long as the terms within the range stay below kMaxSpread times the
+// limit.
+constexpr long double kSumError =
+    std::max(1e-16L, 16 * std::numeric_limits<long double>::epsilon());
 constexpr long double kMargin = 2e-6L;
 constexpr long double kMaxSpread = 1e9L;
 // Limits well inside the exponent range, so that no margin overflows or vanishes.
-constexpr long double kTiny = 1e-4000L;
-constexpr long double kHuge = 1e4000L;
+// Four fifths of the way to either end, in every width of long double.
+constexpr long double kTiny =
+    ldbits::PowerOfTwo(std::numeric_limits<long double>::min_exponent / 5 * 4);
+constexpr long double kHuge =
+    ldbits::PowerOfTwo(std::numeric_limits<long double>::max_exponent / 5 * 4);
 
 // Whether a 2θ lies so close to a half hundredth (where its text rounds the other way) or
 // to 10 or 100 (where its leading blanks change) that an arcsine differing in the last bit

@@ -20,7 +20,7 @@
 namespace dorvalix {
 namespace {
 
-constexpr long double kRadians = 3.14159265358979323846264338327950288L / 180;
+const long double kRadians = 3.14159265358979323846264338327950288L / 180;
 volatile long double fault_sink;
 
 std::unique_ptr<CalculationState> RunOn(const std::function<void(CalculationState&)>& fill) {

@@ -14,7 +14,7 @@
 namespace dorvalix {
 namespace {
 
-constexpr long double kDegrees = 180 / 3.14159265358979323846264338327950288L;
+const long double kDegrees = 180 / 3.14159265358979323846264338327950288L;
 const test::DirectCell kCell = {9.746L, 8.899L, 5.251L, 90, 105.63L, 90};
 
 std::unique_ptr<CalculationState> Synthetic(int decimals, long double noise, long double zero) {

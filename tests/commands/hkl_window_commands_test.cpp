@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <sstream>
 #include <vector>
@@ -128,7 +130,13 @@ TEST_F(HklWindow, OpensOnTheRefinedCellWithItsRangeAndTable) {
         ASSERT_LE(table[i - 1].h, table[i].h);
     // The current cell is the refined one, angles in radians with 3.141592.
     EXPECT_EQ(window->hkl.cell.a, 9.753L);
-    EXPECT_EQ(window->hkl.cell.beta, 105.8334L * 3.141592L / 180);
+    const long double beta = 105.8334L * 3.141592L / 180;
+    if constexpr (std::numeric_limits<long double>::digits == 106) {
+        // A pair of doubles (ppc64el) rounds neither the text nor the product correctly.
+        EXPECT_LE(std::fabs(window->hkl.cell.beta - beta), 1e-28L);
+    } else {
+        EXPECT_EQ(window->hkl.cell.beta, beta);
+    }
     EXPECT_TRUE(ui.calls.empty());
 }
 

@@ -25,7 +25,7 @@ namespace dorvalix {
 namespace {
 
 using Matrix3 = std::array<std::array<long double, 3>, 3>;
-constexpr long double kDegrees = 180 / std::numbers::pi_v<long double>;
+const long double kDegrees = 180 / std::numbers::pi_v<long double>;
 
 long double Determinant(const Matrix3& m) {
     return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
