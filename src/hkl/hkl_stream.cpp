@@ -19,10 +19,7 @@ constexpr std::size_t kBlockRows = 8192;
 HklRefusal StreamHklLines(const HklCell& cell, const IndexRange& range, const HklParameters& p,
                           const HklLimit& limit, HklLineEnd end, int threads,
                           const HklTextSink& sink) {
-    if (auto refusal = CheckWavelength(p.wavelength)) return refusal;
-    if (auto refusal = CheckMinimumD(p.d_min)) return refusal;
-    if (!(IndexTripleCount(range) <= kMaxIndexTriples)) return kRangeTooLargeText;
-    if (auto refusal = CheckCell(cell)) return refusal;
+    if (auto refusal = CheckTableInput(cell, range, p)) return refusal;
     const HklLoop g = MakeHklLoop(cell, range, p);
     if (!g.all && !g.asym) return std::nullopt;
     threads = HklThreadCount(threads);

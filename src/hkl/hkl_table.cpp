@@ -306,13 +306,18 @@ std::optional<std::size_t> CountHklReflections(const HklCell& cell, const IndexR
     return counts->total;
 }
 
-HklRefusal GenerateHklTable(const HklCell& cell, const IndexRange& range, const HklParameters& p,
-                            HklTable& table, const HklLimit& limit, int threads) {
-    HklTable().swap(table);  // the old rows' memory goes before the new rows are made
+HklRefusal CheckTableInput(const HklCell& cell, const IndexRange& range, const HklParameters& p) {
     if (auto refusal = CheckWavelength(p.wavelength)) return refusal;
     if (auto refusal = CheckMinimumD(p.d_min)) return refusal;
     if (!(IndexTripleCount(range) <= kMaxIndexTriples)) return kRangeTooLargeText;
     if (auto refusal = CheckCell(cell)) return refusal;
+    return std::nullopt;
+}
+
+HklRefusal GenerateHklTable(const HklCell& cell, const IndexRange& range, const HklParameters& p,
+                            HklTable& table, const HklLimit& limit, int threads) {
+    HklTable().swap(table);  // the old rows' memory goes before the new rows are made
+    if (auto refusal = CheckTableInput(cell, range, p)) return refusal;
     const HklLoop g = MakeHklLoop(cell, range, p);
     if (!g.all && !g.asym) return std::nullopt;
     threads = HklThreadCount(threads);

@@ -216,6 +216,12 @@ double ArcSinSafe(double x);
 // with the constant 3.14159 exactly.
 long double TwoThetaDegrees(long double wavelength, long double d);
 
+// The refusals every listing of a table starts with, in this order: a λ or minimum d that
+// is not positive, a range of more than kMaxIndexTriples triples, numbers that form no
+// cell.
+HklRefusal CheckTableInput(const HklCell& cell, const IndexRange& range,
+                           const HklParameters& parameters);
+
 // Every (h, k, l) of the range with h outermost and l innermost, each ascending, except
 // (0, 0, 0), those outside the range choice, those the lattice centring makes absent,
 // those with d < d_min·(1 − 10⁻⁹) and those with d ≤ λ ÷ 2, into `table` (emptied

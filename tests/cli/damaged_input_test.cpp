@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "cli_outcome.h"
 #include "commands.h"
 #include "input_file.h"
 #include "test_files.h"
@@ -19,21 +20,6 @@ namespace dorvalix::cli {
 namespace {
 
 const std::string kDamaged = std::string(DORVALIX_SOURCE_DIR) + "/tests/data/damaged/";
-const std::string kExample = std::string(DORVALIX_SOURCE_DIR) + "/examples/diopside.lat";
-
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-};
-
-Outcome Refine(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    Outcome o;
-    o.status = RunRefineCommand(args, out, err);
-    o.out = out.str();
-    o.err = err.str();
-    return o;
-}
 
 // The report without its date line, which changes from run to run.
 std::string WithoutDate(const std::string& report) {

@@ -4,6 +4,7 @@
 
 #include <sstream>
 
+#include "cli_outcome.h"
 #include "commands.h"
 #include "results_report.h"
 #include "version.h"
@@ -11,16 +12,8 @@
 namespace dorvalix {
 namespace {
 
-struct Outcome {
-    int status;
-    std::string out, err;
-};
-
-Outcome Cli(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    const int status = cli::RunCli(args, out, err);
-    return {status, out.str(), err.str()};
-}
+using cli::Cli;
+using cli::Outcome;
 
 TEST(CliDispatch, HelpAndVersionOnStandardOutputWithStatusZero) {
     for (const char* option : {"--help", "-h"}) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "cli_outcome.h"
 #include "commands.h"
 #include "hkl_table.h"
 #include "hkl_text.h"
@@ -18,16 +19,8 @@
 namespace dorvalix {
 namespace {
 
-struct Outcome {
-    int status;
-    std::string out, err;
-};
-
-Outcome RunHkl(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    const int status = cli::RunHklCommand(args, out, err);
-    return {status, out.str(), err.str()};
-}
+using cli::Outcome;
+using cli::RunHkl;
 
 std::vector<std::string> Args(const std::string& line) {
     std::istringstream in(line);

@@ -10,28 +10,13 @@
 #include <vector>
 
 #include "atomic_file.h"
+#include "cli_outcome.h"
 #include "commands.h"
 #include "table_builder.h"
 #include "test_files.h"
 
 namespace dorvalix::cli {
 namespace {
-
-const std::string kExample = std::string(DORVALIX_SOURCE_DIR) + "/examples/diopside.lat";
-
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-};
-
-Outcome Refine(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    Outcome o;
-    o.status = RunRefineCommand(args, out, err);
-    o.out = out.str();
-    o.err = err.str();
-    return o;
-}
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;

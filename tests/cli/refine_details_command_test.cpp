@@ -8,28 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "cli_outcome.h"
 #include "commands.h"
 #include "test_files.h"
 
 namespace dorvalix::cli {
 namespace {
 
-const std::string kExample = std::string(DORVALIX_SOURCE_DIR) + "/examples/diopside.lat";
 const std::string kTriclinic = std::string(DORVALIX_SOURCE_DIR) + "/examples/triclinic-300.lat";
-
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-};
-
-Outcome Refine(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    Outcome o;
-    o.status = RunRefineCommand(args, out, err);
-    o.out = out.str();
-    o.err = err.str();
-    return o;
-}
 
 // The text after `"key": ` up to the next comma, brace or bracket.
 std::string JsonValue(const std::string& json, const std::string& key, std::size_t from = 0) {

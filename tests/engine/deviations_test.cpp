@@ -19,6 +19,7 @@
 
 #include "calculation.h"
 #include "deviations.h"
+#include "known_cells.h"
 #include "numtext.h"
 
 namespace dorvalix {
@@ -129,11 +130,6 @@ long double Propagate(const std::function<long double(const std::vector<long dou
     }
     return std::sqrt(sum);
 }
-
-struct KnownCell {
-    int code;
-    long double a, b, c, alpha, beta, gamma;  // Å and degrees
-};
 
 // Quantities the panel shows for each system (the others are masked).
 std::vector<int> ShownQuantities(int code) {
@@ -323,23 +319,8 @@ TEST_P(NoisyDeviations, AgreeWithFirstOrderPropagation) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    AllSystems, NoisyDeviations,
-    ::testing::Values(KnownCell{kCubic, 5.431L, 5.431L, 5.431L, 90, 90, 90},
-                      KnownCell{kHexagonal, 3.2L, 3.2L, 5.2L, 90, 90, 120},
-                      KnownCell{kTetragonal, 4.5L, 4.5L, 3.1L, 90, 90, 90},
-                      KnownCell{kOrthorhombic, 5.1L, 6.2L, 7.3L, 90, 90, 90},
-                      KnownCell{kMonoclinicBeta, 9.75L, 8.93L, 5.25L, 90, 105.8L, 90},
-                      KnownCell{kTriclinic, 7.1L, 8.2L, 9.3L, 80, 95, 105},
-                      KnownCell{kMonoclinicGamma, 6.1L, 7.2L, 8.3L, 90, 90, 100},
-                      KnownCell{kTrigonal, 5.0L, 5.0L, 5.0L, 75, 75, 75}),
-    [](const ::testing::TestParamInfo<KnownCell>& info) {
-        std::string name = CrystalSystemName(info.param.code, Lang::English);
-        for (char& c : name) {
-            if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-        }
-        return name;
-    });
+INSTANTIATE_TEST_SUITE_P(AllSystems, NoisyDeviations, ::testing::ValuesIn(kKnownCells),
+                         KnownCellName);
 
 }  // namespace
 }  // namespace dorvalix

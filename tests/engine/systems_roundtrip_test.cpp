@@ -2,21 +2,16 @@
 // For every crystal system, d values computed from a known cell refine back to that cell.
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <cmath>
 #include <numbers>
 
 #include "calculation.h"
 #include "deviations.h"
+#include "known_cells.h"
 #include "numtext.h"
 
 namespace dorvalix {
 namespace {
-
-struct KnownCell {
-    int code;
-    long double a, b, c, alpha, beta, gamma;  // Å and degrees
-};
 
 // Q = 1/d² of (h, k, l) for a direct cell, through the inverse of the direct metric.
 long double QFromCell(const KnownCell& cell, int h, int k, int l) {
@@ -84,24 +79,8 @@ TEST_P(SystemRoundTrip, RefinesBackToTheCell) {
     EXPECT_EQ(state.panel.residual, "0.00000000");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    AllSystems, SystemRoundTrip,
-    ::testing::Values(KnownCell{kCubic, 5.431L, 5.431L, 5.431L, 90, 90, 90},
-                      KnownCell{kHexagonal, 3.2L, 3.2L, 5.2L, 90, 90, 120},
-                      KnownCell{kTetragonal, 4.5L, 4.5L, 3.1L, 90, 90, 90},
-                      KnownCell{kOrthorhombic, 5.1L, 6.2L, 7.3L, 90, 90, 90},
-                      KnownCell{kMonoclinicBeta, 9.75L, 8.93L, 5.25L, 90, 105.8L, 90},
-                      KnownCell{kTriclinic, 7.1L, 8.2L, 9.3L, 80, 95, 105},
-                      KnownCell{kMonoclinicGamma, 6.1L, 7.2L, 8.3L, 90, 90, 100},
-                      KnownCell{kTrigonal, 5.0L, 5.0L, 5.0L, 75, 75, 75}),
-    [](const ::testing::TestParamInfo<KnownCell>& info) {
-        // Named after the system ("Monoclinic_beta_90_"), so the test list stays readable.
-        std::string name = CrystalSystemName(info.param.code, Lang::English);
-        for (char& c : name) {
-            if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-        }
-        return name;
-    });
+INSTANTIATE_TEST_SUITE_P(AllSystems, SystemRoundTrip, ::testing::ValuesIn(kKnownCells),
+                         KnownCellName);
 
 TEST(Deviations, PerfectFitGivesExactZeros) {
     for (int code = 1; code <= 8; ++code) {

@@ -2,11 +2,13 @@
 // Builds observation tables for the tests from rows of cell texts.
 #pragma once
 
+#include <cmath>
 #include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "calculation.h"
+#include "numtext.h"
 
 namespace dorvalix::test {
 
@@ -37,6 +39,23 @@ inline void FillMonoclinicExample(CalculationState& state) {
                            {"2.043", "0", "4", "1"},
                            {"1.755", "1", "5", "0"}});
     state.crystalSystem = kMonoclinicBeta;
+}
+
+// A cubic cell (a = 8 Å) with twenty lines, d to five decimals, the fourth misread by
+// 0.3 %: an outlier by any measure.
+inline void FillCubicWithOutlier(CalculationState& state) {
+    const int s[20] = {3, 4, 8, 11, 12, 16, 19, 20, 24, 27, 32, 35, 36, 40, 43, 44, 48, 51, 52, 56};
+    const int hkl[20][3] = {{1, 1, 1}, {2, 0, 0}, {2, 2, 0}, {3, 1, 1}, {2, 2, 2},
+                            {4, 0, 0}, {3, 3, 1}, {4, 2, 0}, {4, 2, 2}, {5, 1, 1},
+                            {4, 4, 0}, {5, 3, 1}, {6, 0, 0}, {6, 2, 0}, {5, 3, 3},
+                            {6, 2, 2}, {4, 4, 4}, {7, 1, 1}, {6, 4, 0}, {6, 4, 2}};
+    for (int i = 0; i < 20; ++i) {
+        const long double d = 8 / std::sqrt(static_cast<long double>(s[i]));
+        state.table.Cell(0, i + 1) = FormatAtDecimalPlace(i == 3 ? d * 1.003L : d, 5);
+        for (int c = 0; c < 3; ++c)
+            state.table.Cell(c + 1, i + 1) = IntText(hkl[i][c]);
+    }
+    state.crystalSystem = kCubic;
 }
 
 // The results panel of the worked example as printed: value and deviation cell of rows

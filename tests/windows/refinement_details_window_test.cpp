@@ -60,22 +60,8 @@ class DetailsWidgets : public ::testing::Test {
         form->Run(N4Click);
         ASSERT_TRUE(Main().calc.resultValid);
     }
-    // Twenty cubic lines (a = 8 Å), the fourth misread by 0.3 %.
     void ExecuteWithOutlier() {
-        const int s[20] = {3,  4,  8,  11, 12, 16, 19, 20, 24, 27,
-                           32, 35, 36, 40, 43, 44, 48, 51, 52, 56};
-        const int hkl[20][3] = {{1, 1, 1}, {2, 0, 0}, {2, 2, 0}, {3, 1, 1}, {2, 2, 2},
-                                {4, 0, 0}, {3, 3, 1}, {4, 2, 0}, {4, 2, 2}, {5, 1, 1},
-                                {4, 4, 0}, {5, 3, 1}, {6, 0, 0}, {6, 2, 0}, {5, 3, 3},
-                                {6, 2, 2}, {4, 4, 4}, {7, 1, 1}, {6, 4, 0}, {6, 4, 2}};
-        ObservationTable& table = Main().calc.table;
-        for (int i = 0; i < 20; ++i) {
-            const long double d = 8 / std::sqrt(static_cast<long double>(s[i]));
-            table.Cell(0, i + 1) = FormatAtDecimalPlace(i == 3 ? d * 1.003L : d, 5);
-            for (int c = 0; c < 3; ++c)
-                table.Cell(c + 1, i + 1) = IntText(hkl[i][c]);
-        }
-        Main().calc.crystalSystem = kCubic;
+        test::FillCubicWithOutlier(Main().calc);
         form->Run(N4Click);
         ASSERT_TRUE(Main().calc.resultValid);
     }
