@@ -32,6 +32,9 @@ std::optional<long double> TwoThetaOfSine(long double s);
 bool CellsWithSu(int code, const long double* x, int p, const SquareMatrix& cx,
                  CellWithSu& reciprocal, CellWithSu& direct);
 
+// The refusal of a cell whose length or its s.u. is not finite or beyond kMaxCellLength.
+std::optional<DetailsMessage> CellNotDetermined(const CellWithSu& direct);
+
 FiguresOfMerit ComputeFiguresOfMerit(const Observations& o, const std::vector<long double>& qCalc,
                                      const long double* x, const DetailsOptions& options);
 

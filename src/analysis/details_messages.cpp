@@ -2,6 +2,7 @@
 #include "details_messages.h"
 
 #include <array>
+#include <cmath>
 
 #include "numtext.h"
 
@@ -10,7 +11,7 @@ namespace dorvalix {
 namespace {
 
 // {row}, {d}, {wavelength}, {count} and {limit} are replaced by the message's values.
-constexpr std::array<Text, 8> kTexts = {{
+constexpr std::array<Text, 10> kTexts = {{
     {"The fit on 2θ needs more observations than parameters: {count} observations for {limit} "
      "parameters",
      "2θでのフィットにはパラメータより多いデータが必要です（データ {count} 個、パラメータ "
@@ -28,6 +29,14 @@ constexpr std::array<Text, 8> kTexts = {{
     {"Too many reflections to count (more than {limit} indices)",
      "数える反射が多すぎます（指数 {limit} 組を超えます）"},
     {"The fitted metric describes no cell", "精密化した計量が格子を表していません"},
+    {"The fit on 2θ does not determine the cell: the refined zero shift {value}° lies beyond "
+     "±{limit}° (check the indices and the wavelength)",
+     "2θでのフィットでは格子が決まりません: 精密化したゼロ点補正 {value}° が ±{limit}° "
+     "を超えています（指数と波長を確かめてください）"},
+    {"The fit does not determine the cell: a cell length or its standard uncertainty is not "
+     "finite or exceeds {limit} Å (check the indices)",
+     "フィットでは格子が決まりません: 格子の長さかその標準不確かさが有限でないか、{limit} Å "
+     "を超えています（指数を確かめてください）"},
 }};
 
 void Replace(std::string& text, std::string_view key, const std::string& value) {
@@ -44,6 +53,9 @@ std::string DetailsMessage::Text(Lang lang) const {
     Replace(text, "{wavelength}", FormatGeneral(wavelength));
     Replace(text, "{count}", IntText(count));
     Replace(text, "{limit}", IntText(limit));
+    // Three decimals of a degree; a value far beyond any angle in general notation.
+    Replace(text, "{value}",
+            std::fabs(value) < 1e6L ? FormatAtDecimalPlace(value, 3) : FormatGeneral(value));
     return text;
 }
 

@@ -18,11 +18,13 @@ struct DetailsMessage {
         FigureFNoTwoTheta,   // row, d: one of the n lines of F has no 2θ
         TooManyReflections,  // more than `limit` index triples to count
         NoCell,              // the fitted metric is not positive definite
+        ZeroOutOfRange,      // value: the refined zero shift, beyond ±limit degrees
+        CellNotDetermined,   // limit: a length or its s.u. is not finite or beyond limit Å
     };
     Kind kind = Kind::NoCell;
     int row = 0;
     long long count = 0, limit = 0;
-    long double d = 0, wavelength = 0;
+    long double d = 0, wavelength = 0, value = 0;
 
     std::string Text(Lang lang) const;
 };

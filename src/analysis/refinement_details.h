@@ -79,8 +79,29 @@ struct FigureF {
 struct FiguresOfMerit {
     Centring lattice = Centring::P;
     long double wavelength = kDefaultWavelength;
+    // The fit whose positions the figures are computed from: its calculated Q, and for a
+    // refined zero shift its corrected observations.
+    DetailsFit fit = DetailsFit::Q;
+    bool zeroRefined = false;
     FigureM m;
     FigureF f;
+};
+
+// One reflection of the table as the fit the details show sees it: the 2θ fit when one was
+// made, else the Q fit. With a refined zero shift the observation is the corrected one
+// (2θobs − zero, and its d and Q), so that every column of a row follows from the same
+// numbers. A reflection excluded from the run did not take part: its residuals are the
+// fit's prediction, without regression diagnostics.
+struct FitReflection {
+    int row = 0;  // table row
+    int h = 0, k = 0, l = 0;
+    bool excluded = false;
+    std::optional<long double> dObs, qObs, twoThetaObs;  // the observation (corrected)
+    std::optional<long double> dCalc, qCalc, twoThetaCalc;
+    std::optional<long double> leverage, studentized, cook;
+    bool outlier = false;      // |studentized| > 3
+    bool influential = false;  // Cook's distance > 1 or leverage > 2P/N
+    bool absent = false;       // systematically absent under the chosen centring
 };
 
 // One included observation under the fit on 2θ, in table order.
@@ -100,7 +121,8 @@ struct TwoThetaFit {
     std::vector<long double> coefficients, coefficientSu;  // x1..xP
     CellWithSu reciprocal, direct;
     std::vector<long double> qCalc;  // aᵢᵀx of each included observation, in table order
-    long double sumSq = 0;           // Σ (2θobs − 2θcalc)², degrees²
+    std::vector<long double> excludedQCalc;  // aᵢᵀx of each of RefinementDetails::excluded
+    long double sumSq = 0;                   // Σ (2θobs − 2θcalc)², degrees²
     int iterations = 0;
     // Covariance of x1..xP, then the zero when refined: s²·(JᵀJ)⁻¹ at the minimum.
     std::vector<std::vector<long double>> covariance;
@@ -116,11 +138,26 @@ struct RefinementDetails {
     CellWithSu reciprocal, direct;              // of the Q fit; zeros when the metric is no cell
     std::optional<DetailsMessage> cellRefusal;  // the fitted metric is not positive definite
     std::vector<ObservationDetails> observations;
+    // The rows excluded from the run whose d and indices are numbers, in table order, with
+    // the Q fit's prediction (no regression diagnostics).
+    std::vector<ObservationDetails> excluded;
+    // The figures of merit of the fit shown: the 2θ fit when made, else the Q fit.
     FiguresOfMerit merit;
+    // Every reflection of `observations` and `excluded`, in table order, under the fit
+    // shown; the included lines the centring forbids; whether N − P ≤ 2 leaves the
+    // regression diagnostics of that fit little to say.
+    std::vector<FitReflection> reflections;
+    int absentCount = 0;
+    bool fewDegreesOfFreedom = false;
     std::optional<TwoThetaFit> twoTheta;  // when asked for and made
     // Why the fit on 2θ that was asked for could not be made (the rest is still filled).
     std::optional<DetailsMessage> twoThetaRefusal;
 };
+
+// A fitted cell is refused beyond these: no powder pattern determines a longer axis, and
+// a zero shift of more than a few degrees means misindexed lines or a wrong wavelength.
+inline constexpr long double kMaxCellLength = 1e4L;  // Å
+inline constexpr long double kMaxZeroShift = 5;      // degrees 2θ
 
 // The details of the run that `state` holds (state.resultValid: a completed Execute).
 RefinementDetails ComputeRefinementDetails(const CalculationState& state,

@@ -2,6 +2,7 @@
 // The notation of journals and CIF for a value and its standard uncertainty: the s.u. to
 // two significant digits when they read 19 or less, else to one (the IUCr's rule of 19),
 // and the value to the same decimal place.
+#include <algorithm>
 #include <cmath>
 
 #include "numtext.h"
@@ -11,12 +12,23 @@ namespace dorvalix {
 
 namespace {
 
-// The digits of a text that FormatAtDecimalPlace wrote, as an integer ("0.020" → 20).
-long long DigitsOf(const std::string& text) {
-    long long v = 0;
+// The kept digits of an s.u. that FormatAtDecimalPlace rounded to 10^−decimals ("0.020" → 20,
+// "70000" at decimals −4 → 7): the trailing zeros of a negative decimal place are dropped
+// before the digits are read, so that no s.u. overflows an integer. At most three digits
+// remain (the rounding of two significant digits reaches 100 at most).
+long long KeptDigits(const std::string& text, int decimals) {
+    std::string digits;
     for (const char c : text) {
-        if (c >= '0' && c <= '9') v = v * 10 + (c - '0');
+        if (c >= '0' && c <= '9') digits += c;
     }
+    if (decimals < 0)
+        digits.resize(digits.size() -
+                      std::min<std::size_t>(digits.size(), static_cast<std::size_t>(-decimals)));
+    const std::size_t first = digits.find_first_not_of('0');
+    if (first == std::string::npos) return 0;
+    long long v = 0;
+    for (std::size_t i = first; i < digits.size() && v < 1000; ++i)
+        v = v * 10 + (digits[i] - '0');
     return v;
 }
 
@@ -30,11 +42,7 @@ std::string SuText(long double value, const Su& su, bool fixed) {
     const bool two = leading <= 19;
     // The decimal place of the last kept digit: 10^−decimals.
     int decimals = two ? 1 - exponent : -exponent;
-    long long kept = DigitsOf(FormatAtDecimalPlace(*su, decimals));
-    if (decimals < 0) {
-        for (int i = 0; i < -decimals; ++i)
-            kept /= 10;
-    }
+    long long kept = KeptDigits(FormatAtDecimalPlace(*su, decimals), decimals);
     // 19.6 → 20 keeps one digit; 9.6 → 10 is a 1 in the next place up.
     if ((two && kept == 20) || (!two && kept == 10)) {
         --decimals;

@@ -202,6 +202,15 @@ std::optional<DetailsMessage> FitTwoTheta(const Observations& o, const long doub
     }
     if (!CellsWithSu(o.code, fit.coefficients.data(), o.p, cx, fit.reciprocal, fit.direct))
         return DetailsMessage{DetailsMessage::Kind::NoCell};
+    // A minimum far from any real cell: misindexed lines let the zero run off with the
+    // cell (a zero of 27° and a = 10¹⁶ Å fit four lines as well as anything).
+    if (pr.zero && !(std::fabs(fit.zero) <= kMaxZeroShift)) {
+        DetailsMessage m = Message(DetailsMessage::Kind::ZeroOutOfRange, pr);
+        m.value = fit.zero;
+        m.limit = static_cast<long long>(kMaxZeroShift);
+        return m;
+    }
+    if (auto refusal = CellNotDetermined(fit.direct)) return refusal;
     return std::nullopt;
 }
 

@@ -149,8 +149,11 @@ std::string DetailsJson(const RefinementDetails& d, Lang lang) {
     }
     out += d.observations.empty() ? "],\n" : "\n    ],\n";
     const FiguresOfMerit& fom = d.merit;
-    out += "    \"figures_of_merit\": {\"lattice\": " +
-           JsonString(std::string(1, CentringLetter(fom.lattice))) +
+    // The fit whose positions the figures come from: the Q fit unless --fit 2theta.
+    out += "    \"figures_of_merit\": {\"fit\": " +
+           JsonString(fom.fit == DetailsFit::Q ? "q" : "2theta") +
+           ", \"zero_shift\": " + JsonBool(fom.zeroRefined) +
+           ", \"lattice\": " + JsonString(std::string(1, CentringLetter(fom.lattice))) +
            ", \"wavelength\": " + JsonNumber(fom.wavelength) + ",\n";
     out += "      \"M\": {\"n\": " + IntText(fom.m.n) + ", \"value\": " + JsonNumber(fom.m.value) +
            ", \"q_n\": " + JsonNumber(fom.m.qN) +

@@ -38,7 +38,9 @@ constexpr CaptionEntry kCaptions[kDetailsControlCount] = {
     {"PlotLabel",
      {"Residuals against 2θ (drag a rectangle to zoom)",
       "2θ に対する残差（範囲をドラッグして拡大）"}},
-    {"LegendOutlier", {"Outlier: |t| > 3", "外れ値: |t| > 3"}},
+    {"LegendOutlier",
+     {"Outlier: |t| > 3, or influential: Cook's distance > 1 or leverage > 2P/N",
+      "外れ値: |t| > 3、または影響大: クックの距離 > 1 かてこ比 > 2P/N"}},
     {"CopyButton", {"Copy", "コピー"}},
     {"CifButton", {"Save CIF...", "CIF で保存..."}},
     {"CsvButton", {"Save CSV...", "CSV で保存..."}},
@@ -48,6 +50,14 @@ constexpr CaptionEntry kCaptions[kDetailsControlCount] = {
     {"EmptyNote",
      {"No details: execute the calculation for the table as it stands.",
       "詳細はありません。現在の表で計算を実行してください。"}},
+    {"WavelengthNote",
+     {"2θ, Δ2θ, F(n) and the zero shift are degrees 2θ at this wavelength: choose the "
+      "wavelength the pattern was measured with.",
+      "2θ、Δ2θ、F(n) とゼロ点補正はこの波長での 2θ の度数です。測定に使った波長を選んで"
+      "ください。"}},
+    {"LegendExcluded",
+     {"Excluded: not fitted, residual predicted by the fit",
+      "除外: フィットに含めず、残差はフィットからの予測"}},
 };
 
 constexpr Text kColumnCaptions[kDetailsColumns] = {
@@ -58,7 +68,10 @@ constexpr Text kColumnCaptions[kDetailsColumns] = {
     {"d obs (Å)", "d 観測 (Å)"},
     {"d calc (Å)", "d 計算 (Å)"},
     {"Δd (Å)", "Δd (Å)"},
+    {"2θ obs (°)", "2θ 観測 (°)"},
+    {"2θ calc (°)", "2θ 計算 (°)"},
     {"Δ2θ (°)", "Δ2θ (°)"},
+    {"ΔQ (Å⁻²)", "ΔQ (Å⁻²)"},
     {"Leverage", "てこ比"},
     {"Studentised residual", "スチューデント化残差"},
     {"Cook's distance", "クックの距離"},
@@ -77,8 +90,22 @@ constexpr Text kCountLine = {
     "反射 {n} 本、パラメータ {p} 個（標準不確かさは全共分散から）"};
 constexpr Text kZeroLine = {"Zero shift = {value}°  (2θ corrected = 2θ obs − zero shift)",
                             "ゼロ点補正 = {value}°（補正後の 2θ = 観測 2θ − ゼロ点補正）"};
-constexpr Text kMeritCaption = {"Figures of merit (lattice {lattice}, λ = {wavelength} Å)",
-                                "性能指数（格子 {lattice}、λ = {wavelength} Å）"};
+// With a refined zero shift the observed d and 2θ are the corrected ones.
+constexpr Text kDObsCorrected = {"d obs, corrected (Å)", "d 観測・補正後 (Å)"};
+constexpr Text kTwoThetaObsCorrected = {"2θ obs, corrected (°)", "2θ 観測・補正後 (°)"};
+constexpr Text kMeritCaption = {"Figures of merit ({fit}, lattice {lattice}, λ = {wavelength} Å)",
+                                "性能指数（{fit}、格子 {lattice}、λ = {wavelength} Å）"};
+constexpr Text kMeritFitQ = {"fit on Q", "Q でのフィット"};
+constexpr Text kMeritFitTwoTheta = {"fit on 2θ", "2θ でのフィット"};
+constexpr Text kMeritFitZeroShift = {"fit on 2θ with zero shift",
+                                     "2θ でのフィット、ゼロ点補正あり"};
+constexpr Text kAbsentCount = {"{count} of {n} lines are absent under {lattice}",
+                               "観測線 {n} 本のうち {count} 本が格子 {lattice} で消滅"};
+constexpr Text kFewDegrees = {
+    "With N − P = {count} degrees of freedom the leverages, studentised residuals and Cook's "
+    "distances carry little information",
+    "自由度 N − P = {count} では、てこ比、スチューデント化残差、クックの距離からわかることは"
+    "わずかです"};
 constexpr Text kNoCorrelation = {
     "none without a degree of freedom (as many reflections as "
     "parameters)",
@@ -92,6 +119,12 @@ constexpr Text kYTitleQ = {"ΔQ obs − calc (Å⁻²)", "ΔQ 観測 − 計算 
 constexpr Text kYTitleTwoTheta = {"Δ2θ obs − calc (°)", "Δ2θ 観測 − 計算 (°)"};
 constexpr Text kTipRow = {"row {n}", "{n} 行目"};
 constexpr Text kTipOutlier = {"outlier", "外れ値"};
+constexpr Text kTipInfluential = {"influential", "影響大"};
+constexpr Text kTipExcluded = {"excluded: not fitted", "除外: フィットに含めず"};
+constexpr Text kAbsentName = {"Absent under {lattice}", "格子 {lattice} で消滅"};
+constexpr Text kExcludedName = {"Excluded", "除外"};
+constexpr Text kOutliersName = {"Outliers, influential", "外れ値・影響大"};
+constexpr Text kPlotTitle = {"{sample}  λ = {wavelength} Å", "{sample}  λ = {wavelength} Å"};
 constexpr Text kTipAbsent = {"absent under {lattice}", "格子 {lattice} で消滅"};
 constexpr Text kUnplotted = {"{n} reflections have no 2θ at λ = {wavelength} Å and are not plotted",
                              "反射 {n} 本は λ = {wavelength} Å で 2θ がないため描いていません"};
@@ -218,18 +251,20 @@ std::vector<std::vector<std::string>> CorrelationTexts(
     return out;
 }
 
-std::string Tooltip(const DetailsWindowState& state, const ObservationDetails& o, bool twoTheta,
-                    long double residual, const std::optional<long double>& t, bool outlier) {
+std::string Tooltip(const DetailsWindowState& state, const FitReflection& r, bool twoTheta,
+                    long double residual, const DetailsRow& row) {
     const Lang lang = state.UiLang();
-    std::string tip = IntText(o.h) + " " + IntText(o.k) + " " + IntText(o.l) + "   " +
-                      With(kTipRow.In(lang), "{n}", IntText(o.row));
-    tip += "\n2θ = " + FormatAtDecimalPlace(*o.twoThetaObs, 4) + "°";
-    tip += "\nd = " + FormatGeneral(o.dObs) + " Å";
+    std::string tip = IntText(r.h) + " " + IntText(r.k) + " " + IntText(r.l) + "   " +
+                      With(kTipRow.In(lang), "{n}", IntText(r.row));
+    tip += "\n2θ = " + FormatAtDecimalPlace(*r.twoThetaObs, 4) + "°";
+    if (r.dObs) tip += "\nd = " + FormatGeneral(*r.dObs) + " Å";
     tip += twoTheta ? "\nΔ2θ = " + FormatAtDecimalPlace(residual, 4) + "°"
                     : "\nΔQ = " + Significant(residual) + " Å⁻²";
-    if (t) tip += "\nt = " + FormatAtDecimalPlace(*t, 2);
-    if (outlier) tip += std::string("\n") + kTipOutlier.In(lang);
-    if (o.absent) {
+    if (r.studentized) tip += "\nt = " + FormatAtDecimalPlace(*r.studentized, 2);
+    if (row.excluded) tip += std::string("\n") + kTipExcluded.In(lang);
+    if (row.outlier) tip += std::string("\n") + kTipOutlier.In(lang);
+    if (row.influential) tip += std::string("\n") + kTipInfluential.In(lang);
+    if (r.absent) {
         tip +=
             "\n" + With(kTipAbsent.In(lang), "{lattice}", LatticeText(state.main.settings.lattice));
     }
@@ -299,8 +334,12 @@ void Present(DetailsWindowState& state) {
     if (twoTheta && fit->zeroRefined)
         state.zeroLine = With(kZeroLine.In(lang), "{value}", SuText(fit->zero, fit->zeroSu));
 
-    state.meritCaption = With(With(kMeritCaption.In(lang), "{lattice}", lattice), "{wavelength}",
-                              FormatGeneral(d.merit.wavelength));
+    const Text& meritFit = d.merit.fit == DetailsFit::Q ? kMeritFitQ
+                           : d.merit.zeroRefined        ? kMeritFitZeroShift
+                                                        : kMeritFitTwoTheta;
+    state.meritCaption =
+        With(With(With(kMeritCaption.In(lang), "{fit}", meritFit.In(lang)), "{lattice}", lattice),
+             "{wavelength}", FormatGeneral(d.merit.wavelength));
     auto figure = [&](const std::string& text, const char* name, int n,
                       const std::optional<DetailsMessage>& note) {
         if (!text.empty()) return text;
@@ -310,72 +349,101 @@ void Present(DetailsWindowState& state) {
     };
     state.meritLines = {figure(MeritText(d.merit.m), "M", d.merit.m.n, d.merit.m.note),
                         figure(MeritText(d.merit.f), "F", d.merit.f.n, d.merit.f.note)};
+    if (d.merit.lattice != Centring::P) {
+        state.meritLines.push_back(
+            With(With(With(kAbsentCount.In(lang), "{count}", IntText(d.absentCount)), "{n}",
+                      IntText(d.n)),
+                 "{lattice}", lattice));
+    }
 
     state.correlationLabels = CoefficientLabels(d.system);
     if (twoTheta && fit->zeroRefined) state.correlationLabels.push_back(kZeroLabel.In(lang));
     state.correlations = CorrelationTexts(twoTheta ? fit->covariance : d.covariance);
     if (state.correlations.empty()) state.notes.push_back(kNoCorrelation.In(lang));
+    if (d.fewDegreesOfFreedom && !state.correlations.empty()) {
+        const int unknowns = d.p + (twoTheta && fit->zeroRefined ? 1 : 0);
+        state.notes.push_back(With(kFewDegrees.In(lang), "{count}", IntText(d.n - unknowns)));
+    }
+    const bool corrected = twoTheta && fit->zeroRefined;
+    state.columnCaptions[static_cast<std::size_t>(DetailsColumn::DObs)] =
+        (corrected ? kDObsCorrected : kColumnCaptions[static_cast<int>(DetailsColumn::DObs)])
+            .In(lang);
+    state.columnCaptions[static_cast<std::size_t>(DetailsColumn::TwoThetaObs)] =
+        (corrected ? kTwoThetaObsCorrected
+                   : kColumnCaptions[static_cast<int>(DetailsColumn::TwoThetaObs)])
+            .In(lang);
 
-    // The reflections, and the markers of those with a 2θ.
+    // Every reflection, and the markers of those with a 2θ.
     state.rows.clear();
     state.plot = ResidualPlot{};
     ResidualPlot& plot = state.plot;
     plot.xTitle = kXTitle.In(lang);
     plot.pointsName = kReflections.In(lang);
-    plot.outliersName = DetailsCaption(DetailsControl::LegendOutlier, lang);
+    plot.outliersName = kOutliersName.In(lang);
+    plot.excludedName = kExcludedName.In(lang);
+    plot.absentName = With(kAbsentName.In(lang), "{lattice}", lattice);
     plot.yTitle = (twoTheta ? kYTitleTwoTheta : kYTitleQ).In(lang);
+    auto difference = [](const std::optional<long double>& a,
+                         const std::optional<long double>& b) -> std::optional<long double> {
+        if (!a || !b) return std::nullopt;
+        return *a - *b;
+    };
+    auto text = [](const std::optional<long double>& v, int decimals) {
+        return v ? FormatAtDecimalPlace(*v, decimals) : std::string("-");
+    };
     bool anyX = false;
-    for (std::size_t i = 0; i < d.observations.size(); ++i) {
-        const ObservationDetails& o = d.observations[i];
-        const long double dCalc = twoTheta ? 1 / std::sqrt(fit->qCalc[i]) : o.dCalc;
-        std::optional<long double> twoThetaDiff;
-        std::optional<long double> leverage = o.leverage, t = o.studentized, cook = o.cook;
-        bool outlier = o.outlier;
-        if (twoTheta) {
-            const TwoThetaObservation& f = fit->observations[i];
-            twoThetaDiff = f.residual;
-            leverage = f.leverage;
-            t = f.studentized;
-            cook = f.cook;
-            outlier = f.outlier;
-        } else if (o.twoThetaObs && o.twoThetaCalc) {
-            twoThetaDiff = *o.twoThetaObs - *o.twoThetaCalc;
-        }
+    for (const FitReflection& r : d.reflections) {
+        const std::optional<long double> dDiff = difference(r.dObs, r.dCalc);
+        const std::optional<long double> twoThetaDiff = difference(r.twoThetaObs, r.twoThetaCalc);
+        const std::optional<long double> qDiff = difference(r.qObs, r.qCalc);
         DetailsRow row;
-        row.row = o.row;
-        row.outlier = outlier;
-        row.absent = o.absent;
+        row.row = r.row;
+        row.outlier = r.outlier;
+        row.influential = r.influential;
+        row.absent = r.absent;
+        row.excluded = r.excluded;
         const std::optional<long double> keys[kDetailsColumns] = {
-            o.row, o.h, o.k, o.l, o.dObs, dCalc, o.dObs - dCalc, twoThetaDiff, leverage, t, cook};
+            r.row,          r.h,          r.k,   r.l,
+            r.dObs,         r.dCalc,      dDiff, r.twoThetaObs,
+            r.twoThetaCalc, twoThetaDiff, qDiff, r.leverage,
+            r.studentized,  r.cook};
         const std::string texts[kDetailsColumns] = {
-            IntText(o.row),
-            IntText(o.h),
-            IntText(o.k),
-            IntText(o.l),
-            FormatGeneral(o.dObs),
-            FormatAtDecimalPlace(dCalc, 5),
-            FormatAtDecimalPlace(o.dObs - dCalc, 5),
-            twoThetaDiff ? FormatAtDecimalPlace(*twoThetaDiff, 4) : std::string("-"),
-            Optional(leverage),
-            Optional(t),
-            Optional(cook)};
+            IntText(r.row),
+            IntText(r.h),
+            IntText(r.k),
+            IntText(r.l),
+            r.dObs ? (corrected ? FormatAtDecimalPlace(*r.dObs, 5) : FormatGeneral(*r.dObs))
+                   : std::string("-"),
+            text(r.dCalc, 5),
+            text(dDiff, 5),
+            text(r.twoThetaObs, 4),
+            text(r.twoThetaCalc, 4),
+            text(twoThetaDiff, 4),
+            qDiff ? Significant(*qDiff) : std::string("-"),
+            Optional(r.leverage),
+            Optional(r.studentized),
+            Optional(r.cook)};
         for (std::size_t c = 0; c < kDetailsColumns; ++c) {
             row.keys[c] = keys[c];
             row.texts[c] = texts[c];
         }
-        state.rows.push_back(std::move(row));
 
-        if (!o.twoThetaObs) {
+        const std::optional<long double> residual = twoTheta ? twoThetaDiff : qDiff;
+        if (!r.twoThetaObs || !residual) {
             ++plot.unplotted;
-            continue;
+        } else {
+            PlotPoint point{static_cast<double>(*r.twoThetaObs), static_cast<double>(*residual),
+                            Tooltip(state, r, twoTheta, *residual, row)};
+            plot.xMin = anyX ? std::min(plot.xMin, point.x) : point.x;
+            plot.xMax = anyX ? std::max(plot.xMax, point.x) : point.x;
+            anyX = true;
+            if (r.absent) plot.absent.push_back(point);
+            (r.excluded                   ? plot.excluded
+             : r.outlier || r.influential ? plot.outliers
+                                          : plot.points)
+                .push_back(std::move(point));
         }
-        const long double residual = twoTheta ? *twoThetaDiff : o.qObs - o.qCalc;
-        PlotPoint point{static_cast<double>(*o.twoThetaObs), static_cast<double>(residual),
-                        Tooltip(state, o, twoTheta, residual, t, outlier)};
-        plot.xMin = anyX ? std::min(plot.xMin, point.x) : point.x;
-        plot.xMax = anyX ? std::max(plot.xMax, point.x) : point.x;
-        anyX = true;
-        (outlier ? plot.outliers : plot.points).push_back(std::move(point));
+        state.rows.push_back(std::move(row));
     }
     if (plot.unplotted > 0) {
         state.notes.push_back(With(With(kUnplotted.In(lang), "{n}", IntText(plot.unplotted)),
@@ -522,6 +590,42 @@ void SortDetailsTable(DetailsWindowState& state, DetailsColumn column) {
     ++state.version;
 }
 
+std::string PlotExportTitle(const DetailsWindowState& state) {
+    std::string sample(Trim(state.main.edit1));
+    if (sample.empty()) sample = state.main.label6;
+    return std::string(Trim(With(With(kPlotTitle.In(state.UiLang()), "{sample}", sample),
+                                 "{wavelength}", FormatGeneral(state.main.settings.lamda))));
+}
+
+char DetailsMnemonic(DetailsControl control) {
+    switch (control) {
+        case DetailsControl::CopyButton:
+            return 'C';
+        case DetailsControl::CifButton:
+            return 'I';
+        case DetailsControl::CsvButton:
+            return 'V';
+        case DetailsControl::PlotButton:
+            return 'P';
+        case DetailsControl::ResetZoomButton:
+            return 'R';
+        case DetailsControl::CloseButton:
+            return 'l';
+        case DetailsControl::FitQ:
+            return 'Q';
+        case DetailsControl::FitTwoTheta:
+            return '2';
+        case DetailsControl::FitZeroShift:
+            return 'z';
+        case DetailsControl::WavelengthLabel:
+            return 'W';
+        case DetailsControl::LatticeLabel:
+            return 'L';
+        default:
+            return 0;
+    }
+}
+
 std::string DetailsText(const DetailsWindowState& state) {
     const Lang lang = state.UiLang();
     std::vector<std::string> lines = {state.Caption(DetailsControl::TForm10)};
@@ -571,12 +675,15 @@ std::string DetailsText(const DetailsWindowState& state) {
         std::string line;
         for (std::size_t c = 0; c < kDetailsColumns; ++c)
             line += (c > 0 ? "\t" : "") + row.texts[c];
+        std::vector<std::string> flags;
+        if (row.excluded) flags.push_back(kTipExcluded.In(lang));
+        if (row.outlier) flags.push_back(kTipOutlier.In(lang));
+        if (row.influential) flags.push_back(kTipInfluential.In(lang));
+        if (row.absent)
+            flags.push_back(With(kTipAbsent.In(lang), "{lattice}", LatticeText(s.lattice)));
         line += "\t";
-        if (row.outlier) line += kTipOutlier.In(lang);
-        if (row.absent) {
-            line += row.outlier ? ", " : "";
-            line += With(kTipAbsent.In(lang), "{lattice}", LatticeText(s.lattice));
-        }
+        for (std::size_t f = 0; f < flags.size(); ++f)
+            line += (f > 0 ? ", " : "") + flags[f];
         lines.push_back(line);
     }
     return JoinReportLines(lines);

@@ -43,13 +43,17 @@ enum class DetailsControl : int {
     PlotButton,
     ResetZoomButton,
     CloseButton,
-    EmptyNote,  // what an empty window says
+    EmptyNote,       // what an empty window says
+    WavelengthNote,  // the line under the options: 2θ and the zero shift belong to λ
+    LegendExcluded,  // the excluded reflections' colour
 };
-inline constexpr int kDetailsControlCount = static_cast<int>(DetailsControl::EmptyNote) + 1;
+inline constexpr int kDetailsControlCount = static_cast<int>(DetailsControl::LegendExcluded) + 1;
 
 // The component name ("TForm10", "CopyButton") and the caption in a language.
 const char* DetailsControlName(DetailsControl control);
 const char* DetailsCaption(DetailsControl control, Lang lang);
+// The letter the English caption underlines for Alt+letter (0: none).
+char DetailsMnemonic(DetailsControl control);
 
 // The refused command when the result no longer describes the table.
 extern const Text kDetailsNeedExecuteText;
@@ -70,7 +74,10 @@ enum class DetailsColumn : int {
     DObs,
     DCalc,
     DDiff,
+    TwoThetaObs,
+    TwoThetaCalc,
     TwoThetaDiff,
+    QDiff,
     Leverage,
     Studentized,
     Cook,
@@ -78,14 +85,16 @@ enum class DetailsColumn : int {
 inline constexpr int kDetailsColumns = static_cast<int>(DetailsColumn::Cook) + 1;
 const char* DetailsColumnCaption(DetailsColumn column, Lang lang);
 
-// One included reflection as the table shows it, with the numbers it sorts by (empty: no
-// value, sorted last).
+// One reflection as the table shows it, with the numbers it sorts by (empty: no value,
+// sorted last). With a refined zero shift the observed d and 2θ are the corrected ones.
 struct DetailsRow {
     int row = 0;  // table row
     std::array<std::string, kDetailsColumns> texts;
     std::array<std::optional<long double>, kDetailsColumns> keys;
-    bool outlier = false;  // |t| > 3 under the chosen fit
-    bool absent = false;   // systematically absent under the chosen centring
+    bool outlier = false;      // |t| > 3 under the chosen fit
+    bool influential = false;  // Cook's distance > 1 or leverage > 2P/N: marked as outliers
+    bool absent = false;       // systematically absent under the chosen centring
+    bool excluded = false;     // excluded from the run: greyed, the fit's prediction
 };
 
 // One marker of the residual plot: x = 2θobs (degrees), y = the residual of the chosen fit
@@ -97,11 +106,15 @@ struct PlotPoint {
 
 struct ResidualPlot {
     std::string xTitle, yTitle;
-    std::string pointsName, outliersName;  // the two series in the chart's legend
-    std::vector<PlotPoint> points;         // the other reflections
-    std::vector<PlotPoint> outliers;       // |t| > 3
-    double xMin = 0, xMax = 0;             // the zero line's extent
-    int unplotted = 0;                     // included reflections without 2θ at the wavelength
+    // The series in the chart's legend.
+    std::string pointsName, outliersName, excludedName, absentName;
+    std::vector<PlotPoint> points;    // the other included reflections
+    std::vector<PlotPoint> outliers;  // |t| > 3, or influential
+    std::vector<PlotPoint> excluded;  // excluded from the run: the fit's prediction
+    std::vector<PlotPoint> absent;    // absent under the centring: a ring around its marker
+    double xMin = 0, xMax = 0;        // the markers' extent
+    int unplotted = 0;                // reflections without 2θ at the wavelength
+    bool Empty() const { return points.empty() && outliers.empty() && excluded.empty(); }
 };
 
 // What the window shows and what it was computed from.
@@ -201,6 +214,9 @@ void ChooseFit(DetailsWindowState& state, Ui& ui, DetailsFitChoice fit);
 void SortDetailsTable(DetailsWindowState& state, DetailsColumn column);
 
 // --- Output ----------------------------------------------------------------------------
+
+// The title an exported plot carries: the sample name and the wavelength.
+std::string PlotExportTitle(const DetailsWindowState& state);
 
 // The whole details as text (the reflections tab-separated, for a spreadsheet), lines
 // ended by CR LF.

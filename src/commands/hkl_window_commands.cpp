@@ -51,6 +51,14 @@ constexpr Text kCentringCaptions[7] = {
     {"R  rhombohedral (hexagonal axes, obverse)", "R  菱面体格子（六方晶軸、正位置）"},
 };
 
+// The same, short enough for the window's label of the centring in force.
+constexpr Text kCentringShort[7] = {
+    {"P  primitive", "P  単純格子"},        {"A  A-face centred", "A  A 底心格子"},
+    {"B  B-face centred", "B  B 底心格子"}, {"C  C-face centred", "C  C 底心格子"},
+    {"I  body centred", "I  体心格子"},     {"F  face-centred", "F  面心格子"},
+    {"R  rhombohedral", "R  菱面体格子"},
+};
+
 // Column 0 of the cell grid, rows a .. γ; blanks line the letters up in the fixed-pitch
 // font, where a Greek letter is two half-widths wide.
 constexpr Text kCellLabels[kCellGridRows] = {
@@ -72,6 +80,26 @@ void ShowMessage(const HklWindowState& state, Ui& ui, const Text& text) {
     ui.ShowMessage(text.In(state.UiLang()));
 }
 
+void CheckLattice(HklWindowState& state) {
+    for (std::size_t i = 0; i < state.latticeChecked.size(); ++i)
+        state.latticeChecked[i] = static_cast<Centring>(i) == state.main.settings.lattice;
+    const Centring shown =
+        state.hkl.table.empty() ? state.main.settings.lattice : state.tableLattice;
+    state.latticeShown = kCentringShort[static_cast<int>(shown)].In(state.UiLang());
+}
+
+// The preset the settings name while λ is still its wavelength (kept in double precision
+// by the settings file); else the typed wavelength.
+void CheckPreset(HklWindowState& state) {
+    const AppSettings& s = state.main.settings;
+    state.presetChecked = -1;
+    for (std::size_t i = 0; i < kWavelengthPresets.size(); ++i) {
+        if (Trim(s.xRay) == kWavelengthPresets[i].name &&
+            static_cast<double>(s.lamda) == static_cast<double>(kWavelengthPresets[i].wavelength))
+            state.presetChecked = static_cast<int>(i);
+    }
+}
+
 void ApplyCaptions(HklWindowState& state) {
     const Lang lang = state.UiLang();
     for (int i = 0; i < kHklControlCount; ++i)
@@ -86,11 +114,7 @@ void ApplyCaptions(HklWindowState& state) {
                                                             : state.main.systemLabel;
     for (std::size_t i = 0; i < state.latticeCaptions.size(); ++i)
         state.latticeCaptions[i] = CentringCaption(static_cast<Centring>(i), lang);
-}
-
-void CheckLattice(HklWindowState& state) {
-    for (std::size_t i = 0; i < state.latticeChecked.size(); ++i)
-        state.latticeChecked[i] = static_cast<Centring>(i) == state.main.settings.lattice;
+    CheckLattice(state);
 }
 
 void ShowRange(HklWindowState& state) {
@@ -113,6 +137,8 @@ void GenerateTable(HklWindowState& state, Ui& ui) {
         const BusyScope busy(ui);
         refusal = GenerateHklTable(state.CellTexts(), parameters, state.hkl);
     }
+    state.tableLattice = state.main.settings.lattice;
+    CheckLattice(state);
     if (refusal) ShowMessage(state, ui, *refusal);
 }
 
@@ -173,7 +199,7 @@ void FormShow(HklWindowState& state, Ui& ui) {
     // Any stored choice other than "all" shows the asymmetric unit checked.
     state.n16Checked = settings.hklRange == "all";
     state.n17Checked = !state.n16Checked;
-    CheckLattice(state);
+    CheckPreset(state);
     state.currentCellsRequested = true;
     state.closeRequested = false;
     state.label7 = settings.xRay;
@@ -184,6 +210,7 @@ void FormShow(HklWindowState& state, Ui& ui) {
     // The grids are emptied; the current cell and the range are kept.
     ++state.tableVersion;
     state.hkl.table.clear();
+    CheckLattice(state);
     for (auto& row : state.cellGrid)
         row[1].clear();
     for (std::size_t row = 1; row < kRangeGridRows; ++row) {
@@ -268,6 +295,7 @@ void PresetClick(HklWindowState& state, Ui& ui, int preset) {
     state.label8 = FormatGeneral(settings.lamda);
     settings.xRay = p.name;
     state.label7 = settings.xRay;
+    CheckPreset(state);
     RecomputeRangeIfCellKnown(state, ui);
 }
 
@@ -286,6 +314,7 @@ void N6Click(HklWindowState& state, Ui& ui) {
     state.label8 = answer;
     settings.xRay = kTypedWavelengthName;
     state.label7 = settings.xRay;
+    CheckPreset(state);
     RecomputeRangeIfCellKnown(state, ui);
 }
 

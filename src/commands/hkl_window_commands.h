@@ -115,6 +115,12 @@ struct HklWindowState {
     // The lattice items' captions, P .. R, and the check mark of the stored centring.
     std::array<std::string, 7> latticeCaptions;
     std::array<bool, 7> latticeChecked{};
+    // The centring that filters the table shown ("F  face-centred"), or the next one while
+    // no table is shown: a stored choice is never hidden.
+    std::string latticeShown;
+    Centring tableLattice = Centring::P;
+    // The X-ray item in force: a preset 0..7, or −1 for a typed wavelength (N6).
+    int presetChecked = -1;
 
     // Requests to the window: put the current cells where an opening puts them (cell grid
     // row 0, column 1; table row 1, column 0) and give the table the focus; close.

@@ -113,4 +113,10 @@ bool MenuItemEnabled(const MainState& state, Control control) {
     return control != Control::Details1 || DetailsAvailable(state);
 }
 
+std::optional<bool> MenuItemChecked(const MainState& state, Control control) {
+    if (control == Control::English2) return UiLang(state) == Lang::English;
+    if (control == Control::Japanese1) return UiLang(state) == Lang::Japanese;
+    return std::nullopt;
+}
+
 }  // namespace dorvalix

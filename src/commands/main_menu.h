@@ -3,6 +3,7 @@
 // each item runs.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,5 +46,9 @@ std::string WithMnemonic(const std::string& caption, char letter);
 // Whether a menu item can be chosen in the state: "Refinement Details..." needs a result
 // that describes the table; every other item always can.
 bool MenuItemEnabled(const MainState& state, Control control);
+
+// The check mark of a menu item: the language in force on its Language item; none (empty)
+// for an item that carries no mark.
+std::optional<bool> MenuItemChecked(const MainState& state, Control control);
 
 }  // namespace dorvalix

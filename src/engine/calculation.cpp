@@ -88,10 +88,6 @@ bool ParseObservations(ObservationTable& table, ParseFailure& failed, const DVal
     return true;
 }
 
-namespace {
-
-// Column 4 of an included row: " +" and |q| for q >= 0; for q < 0 one blank and the signed
-// value, which keeps its minus sign even when it rounds to zero.
 void WriteQDifference(std::string& cell, long double q) {
     char buf[kFixedTextCapacity + 2];
     std::size_t len;
@@ -110,7 +106,11 @@ void WriteQDifference(std::string& cell, long double q) {
     cell.assign(buf, len);
 }
 
-}  // namespace
+std::string QDifferenceText(long double q) {
+    std::string cell;
+    WriteQDifference(cell, q);
+    return cell;
+}
 
 void ComputeResiduals(CalculationState& state) {
     ObservationTable& table = state.table;
@@ -154,6 +154,7 @@ void ComputeResiduals(CalculationState& state) {
             sum += q[static_cast<std::size_t>(i)] * q[static_cast<std::size_t>(i)];
             CheckFloatFaults();
         }
+        res.qDiff[static_cast<std::size_t>(i)] = q[static_cast<std::size_t>(i)];
         WriteQDifference(table.Cell(4, r), q[static_cast<std::size_t>(i)]);
     }
     res.residual = sum;

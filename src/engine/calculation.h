@@ -89,6 +89,13 @@ bool CheckIndexCells(ObservationTable& table, DValueCache* cache = nullptr);
 bool ParseObservations(ObservationTable& table, ParseFailure& failed,
                        const DValueCache* cache = nullptr);
 
+// Column 4 of an included row: " +" and |q| for q >= 0; for q < 0 one blank and the signed
+// value, which keeps its minus sign even when it rounds to zero. The reports write a row's
+// Qo − Qc from the run's result with it, so that they show what the run wrote even after
+// the column was emptied (Exclude, then Include).
+void WriteQDifference(std::string& cell, long double q);
+std::string QDifferenceText(long double q);
+
 // Qc, d_calc, d_obs − d_calc of every included row, Qo − Qc into column 4 and R into the
 // residual label.
 void ComputeResiduals(CalculationState& state);

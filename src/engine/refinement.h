@@ -36,8 +36,8 @@ struct RefinementResult {
     // Working values of the deviation step, slots 1..3 = α, β, γ.
     std::array<long double, 4> reciprocalCos{}, reciprocalCosSd{};
     std::array<long double, 4> directCos{}, directCosSd{};
-    // Calculated d and d_obs - d_calc of included observation i (1..n).
-    std::array<long double, kTableRows> dCalc{}, dDiff{};
+    // Calculated d, d_obs - d_calc and Qo - Qc of included observation i (1..n).
+    std::array<long double, kTableRows> dCalc{}, dDiff{}, qDiff{};
     long double residual = 0;  // sum of (Qo - Qc)^2, 1/Å^4
 };
 

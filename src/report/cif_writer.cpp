@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "centring.h"
 #include "numtext.h"
 
 namespace dorvalix {
@@ -106,19 +107,40 @@ std::string BuildCif(const CifInput& in) {
         }
     }
 
+    // No core item holds the lattice centring the figures assume or the figures themselves:
+    // local items, of the fit whose cell is above. F(n) needs the wavelength.
+    const FiguresOfMerit& fom = d.merit;
+    const char centring = CentringLetter(fom.lattice);
+    out += "# figures of merit of this fit, counting the reflections lattice " +
+           std::string(1, centring) + " allows\n";
+    out += Item("_dorvalix_refine_lattice_centring", std::string(1, centring));
+    if (fom.m.value) {
+        out += Item("_dorvalix_refine_de_Wolff_M", FormatAtDecimalPlace(*fom.m.value, 1));
+        out += Item("_dorvalix_refine_de_Wolff_M_lines", IntText(fom.m.n));
+    }
+    if (in.wavelengthApplies && fom.f.value) {
+        out += Item("_dorvalix_refine_Smith_Snyder_F", FormatAtDecimalPlace(*fom.f.value, 1));
+        out += Item("_dorvalix_refine_Smith_Snyder_F_lines", IntText(fom.f.n));
+    }
+
     // The reflections of the table: d_obs as read, d_calc of the fit whose cell is above,
-    // and the core's inclusion flag ("o" used, "x" excluded).
+    // the core's inclusion flag ("o" used, "x" excluded), and whether the lattice centring
+    // forbids the indices (usually a misindexed line).
     out +=
         "\nloop_\n_refln_index_h\n_refln_index_k\n_refln_index_l\n"
-        "_dorvalix_refln_d_spacing_obs\n_refln_d_spacing\n_refln_include_status\n";
+        "_dorvalix_refln_d_spacing_obs\n_refln_d_spacing\n_refln_include_status\n"
+        "_dorvalix_refln_absent_under_centring\n";
     const ObservationTable& table = *in.table;
     std::size_t k = 0;
     for (int r = 1; r <= static_cast<int>(table.filled); ++r) {
         const bool excluded = table.IsExcluded(r);
         std::string line;
+        std::int32_t hkl[3];
+        bool indices = true;
         for (int c = 1; c <= 3; ++c) {
-            std::int32_t v;
-            line += (TryParseInt(table.Cell(c, r), v) ? IntText(v) : std::string("?")) + " ";
+            const bool number = TryParseInt(table.Cell(c, r), hkl[c - 1]);
+            indices = indices && number;
+            line += (number ? IntText(hkl[c - 1]) : std::string("?")) + " ";
         }
         long double dObs;
         line +=
@@ -130,6 +152,8 @@ std::string BuildCif(const CifInput& in) {
             line += FormatAtDecimalPlace(1 / std::sqrt(q), 5) + " o";
             ++k;
         }
+        const bool absent = indices && !AllowedByCentring(fom.lattice, hkl[0], hkl[1], hkl[2]);
+        line += indices ? (absent ? " yes" : " no") : " ?";
         out += line + "\n";
     }
     return out;

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "csv_writer.h"
 
+#include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "numtext.h"
 
@@ -30,6 +32,16 @@ std::string CsvRecord(const std::vector<std::string>& fields) {
     }
     return out + "\r\n";
 }
+
+namespace {
+
+// 2θ in degrees of a line with sin θ = s; none unless 0 <= s < 1.
+std::optional<long double> TwoThetaOf(long double s) {
+    if (!(s >= 0 && s < 1)) return std::nullopt;
+    return 2 * std::asin(s) * (180 / std::numbers::pi_v<long double>);
+}
+
+}  // namespace
 
 std::string BuildObservationCsv(const ObservationTable& table, const RefinementDetails& d) {
     std::vector<std::string> header = {
@@ -67,14 +79,30 @@ std::string BuildObservationCsv(const ObservationTable& table, const RefinementD
                           CsvNumber(t.leverage), CsvNumber(t.studentized), CsvNumber(t.cook)});
             }
             ++k;
+        } else if (const auto e =
+                       std::find_if(d.excluded.begin(), d.excluded.end(),
+                                    [r](const ObservationDetails& o) { return o.row == r; });
+                   e != d.excluded.end()) {
+            // Not fitted: the fit's prediction, without regression diagnostics.
+            const ObservationDetails& o = *e;
+            f.insert(f.end(),
+                     {CsvNumber(o.dObs), CsvNumber(o.dCalc), CsvNumber(o.dObs - o.dCalc),
+                      CsvNumber(o.qObs), CsvNumber(o.qCalc), CsvNumber(o.qObs - o.qCalc),
+                      CsvNumber(o.twoThetaObs), CsvNumber(o.twoThetaCalc), "", "", "", "true"});
+            if (fit) {
+                const long double q =
+                    fit->excludedQCalc[static_cast<std::size_t>(e - d.excluded.begin())];
+                const std::optional<long double> twoTheta =
+                    q > 0 ? TwoThetaOf(lambda * std::sqrt(q) / 2) : std::nullopt;
+                std::optional<long double> residual;
+                if (o.twoThetaObs && twoTheta) residual = *o.twoThetaObs - (*twoTheta + fit->zero);
+                f.insert(f.end(), {CsvNumber(1 / std::sqrt(q)), CsvNumber(residual), "", "", ""});
+            }
         } else {
             // Only what the observation itself gives; a d that is no number as it stands.
             long double dObs;
             if (TryParseReal(table.Cell(0, r), dObs) && dObs > 0) {
-                const long double s = lambda / (2 * dObs);
-                const std::optional<long double> twoTheta =
-                    s < 1 ? std::optional<long double>(2 * std::asin(s) * 180 / std::acos(-1.0L))
-                          : std::nullopt;
+                const std::optional<long double> twoTheta = TwoThetaOf(lambda / (2 * dObs));
                 f.insert(f.end(), {CsvNumber(dObs), "", "", CsvNumber(1 / (dObs * dObs)), "", "",
                                    CsvNumber(twoTheta), ""});
             } else {

@@ -105,8 +105,11 @@ std::vector<std::string> BuildDetailsReport(const RefinementDetails& d, Lang lan
     }
     lines.push_back("");
 
-    lines.push_back(With(With(kMerit.In(lang), "{lattice}", lattice), "{wavelength}",
-                         FormatGeneral(d.merit.wavelength)));
+    const Text& fit = d.merit.fit == DetailsFit::Q ? kMeritFitQ
+                      : d.merit.zeroRefined        ? kMeritFitZero
+                                                   : kMeritFitTwoTheta;
+    lines.push_back(With(With(With(kMerit.In(lang), "{fit}", fit.In(lang)), "{lattice}", lattice),
+                         "{wavelength}", FormatGeneral(d.merit.wavelength)));
     auto figure = [&](const std::string& text, const char* name, int n,
                       const std::optional<DetailsMessage>& note) {
         if (!text.empty()) return " " + text;

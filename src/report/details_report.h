@@ -30,8 +30,13 @@ inline constexpr Text kDiagnosticsColumns[7] = {{"row", "行"},
                                                 {"Cook's D", "クック距離"}};
 inline constexpr Text kOutlier = {"outlier", "外れ値"};
 inline constexpr Text kAbsent = {"absent", "消滅"};
-inline constexpr Text kMerit = {"Figures of merit (lattice {lattice}, wavelength {wavelength} Å)",
-                                "性能指数（格子 {lattice}、波長 {wavelength} Å）"};
+inline constexpr Text kMerit = {
+    "Figures of merit ({fit}, lattice {lattice}, wavelength {wavelength} Å)",
+    "性能指数（{fit}、格子 {lattice}、波長 {wavelength} Å）"};
+inline constexpr Text kMeritFitQ = {"fit on Q", "Q でのフィット"};
+inline constexpr Text kMeritFitTwoTheta = {"fit on 2θ", "2θ でのフィット"};
+inline constexpr Text kMeritFitZero = {"fit on 2θ with zero shift",
+                                       "2θ でのフィット、ゼロ点補正あり"};
 inline constexpr Text kFitZero = {"Fit on 2θ (zero shift refined)",
                                   "2θでのフィット（ゼロ点補正を精密化）"};
 inline constexpr Text kFitNoZero = {"Fit on 2θ (zero fixed at 0)",

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "calculation.h"
 #include "captions.h"
 #include "numtext.h"
 
@@ -122,7 +123,8 @@ std::vector<PrintText> LayOutPrintedReport(const ResultsReportInput& in, const P
             page.Draw(kX0 + 29 * cw, y, std::move(calc));
             page.Draw(kX0 + 38 * cw, y,
                       DeviationText(in.result->dDiff[static_cast<std::size_t>(k)]));
-            page.Draw(kX0 + 50 * cw, y, table.Cell(4, r));
+            page.Draw(kX0 + 50 * cw, y,
+                      QDifferenceText(in.result->qDiff[static_cast<std::size_t>(k)]));
         }
         // A row is drawn where it falls; the next page starts after a row below 90 % of
         // the page height. Compared in integers: y > 0.9·PH.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "results_report.h"
 
+#include "calculation.h"
 #include "captions.h"
 #include "numtext.h"
 
@@ -70,11 +71,17 @@ std::string LabelLine(const std::array<const char*, 7>& labels) {
     return line;
 }
 
-// The trimmed cell texts of column `col`, each in eleven columns after `pad` blanks.
+// The trimmed cell texts of column `col`, each in eleven columns after `pad` blanks. A
+// text of eleven characters or more is written whole with one blank after it, shifting the
+// rest of the line: a number is never cut short or run into the next.
 std::string CellLine(const ResultsPanel::Grid& grid, int col, int pad) {
     std::string line;
     for (int r = 0; r < 7; ++r) {
         std::string cell(Trim(grid[static_cast<std::size_t>(r)][static_cast<std::size_t>(col)]));
+        if (CharCount(cell) >= 11) {
+            line += cell + " ";
+            continue;
+        }
         cell.append(static_cast<std::size_t>(pad), ' ');
         line += FitTo(cell, 11);
     }
@@ -119,16 +126,21 @@ std::string ReportObservationLine(const ObservationTable& table, int row,
                                   const RefinementResult& result, int k) {
     std::string line = IndexField(table.Cell(1, row)) + IndexField(table.Cell(2, row)) +
                        IndexField(table.Cell(3, row));
-    line += FitTo(table.Cell(0, row), 9);
+    // The observed d as typed, in nine columns; a longer text is written whole rather than
+    // cut to another number, shifting the rest of the line.
+    const std::string& dObs = table.Cell(0, row);
+    const bool longD = CharCount(dObs) > 9;
+    line += longD ? dObs : FitTo(dObs, 9);
     line += ' ';
     if (table.IsExcluded(row)) return line + "-------" + "    -------" + "    --------";
     const long double dCalc = result.dCalc[static_cast<std::size_t>(k)];
-    // From 10 up the calculated d has one more digit; its point stays in the column.
-    if (dCalc >= 10) line.pop_back();
+    // From 10 up the calculated d has one more digit; its point stays in the column (not
+    // after a long observed d, which keeps its blank).
+    if (dCalc >= 10 && !longD) line.pop_back();
     line += FormatF(dCalc, 5);
     line += ReportDeviationText(result.dDiff[static_cast<std::size_t>(k)]);
     line += "   ";
-    line += table.Cell(4, row);
+    line += QDifferenceText(result.qDiff[static_cast<std::size_t>(k)]);
     return line;
 }
 

@@ -79,6 +79,9 @@ CellConstantDialog::CellConstantDialog(Ui& ui, HklWindowState& window, QWidget* 
                                  QAbstractItemView::AnyKeyPressed);
     StringGrid1->setWordWrap(false);
     StringGrid1->setCornerButtonEnabled(false);
+    // Tab after the last value goes on to the button, so that the dialog can be used from
+    // the keyboard alone.
+    StringGrid1->SetTabLeavesAtEnds(true);
     SetColour(StringGrid1, QPalette::Base, kYellow);
     const int gridWidth = kLabelWidth + kValueWidth + 2 * kGridLine + 2;
     const int gridHeight = kCellGridRows * (kRowHeight + kGridLine) + 2;

@@ -16,6 +16,13 @@ bool IsEnter(const QEvent* event) {
     return key == Qt::Key_Return || key == Qt::Key_Enter;
 }
 
+bool IsCtrlTab(const QEvent* event) {
+    if (event->type() != QEvent::KeyPress) return false;
+    const auto* key = static_cast<const QKeyEvent*>(event);
+    return (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) &&
+           (key->modifiers() & Qt::ControlModifier);
+}
+
 }  // namespace
 
 ObservationTableModel::ObservationTableModel(ObservationTable& table, QObject* parent)
@@ -103,7 +110,8 @@ void GridCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
 }
 
 QWidget* GridCellDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
-                                        const QModelIndex&) const {
+                                        const QModelIndex& index) const {
+    textBeforeEdit_ = index.data(Qt::EditRole).toString();
     auto* editor = new QLineEdit(parent);
     editor->setFrame(false);
     editor->setFont(option.font);
@@ -138,6 +146,17 @@ bool GridCellDelegate::eventFilter(QObject* object, QEvent* event) {
         emit EditorEnterPressed();
         return true;
     }
+    // Ctrl+Tab goes on to the grid, which leaves itself, rather than to the next cell.
+    if (object == openEditor_ && IsCtrlTab(event)) return false;
+    // Escape cancels the edit: the cell gets its text from before it back, then the item
+    // delegate closes the editor as usual.
+    if (object == openEditor_ && event->type() == QEvent::KeyPress &&
+        static_cast<const QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        if (auto* line = qobject_cast<QLineEdit*>(openEditor_.data())) {
+            line->setText(textBeforeEdit_);
+            emit commitData(line);
+        }
+    }
     return QStyledItemDelegate::eventFilter(object, event);
 }
 
@@ -171,7 +190,23 @@ void GridView::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
+    if (IsCtrlTab(event)) {
+        FinishEditing();
+        QWidget::focusNextPrevChild(static_cast<QKeyEvent*>(event)->key() == Qt::Key_Tab &&
+                                    !(event->modifiers() & Qt::ShiftModifier));
+        event->accept();
+        return;
+    }
     QTableView::keyPressEvent(event);
+}
+
+QModelIndex GridView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+    const QModelIndex current = currentIndex();
+    if (tabLeavesAtEnds_ && current.isValid()) {
+        if (action == MoveNext && current.row() == model()->rowCount() - 1) return {};
+        if (action == MovePrevious && current.row() == 0) return {};
+    }
+    return QTableView::moveCursor(action, modifiers);
 }
 
 }  // namespace dorvalix

@@ -88,6 +88,9 @@ class GridCellDelegate : public QStyledItemDelegate {
     int dx_;
     int dy_;
     mutable QPointer<QWidget> openEditor_;
+    // The cell's text when its editor opened: Escape puts it back, as every keystroke has
+    // already gone into the table.
+    mutable QString textBeforeEdit_;
 };
 
 // A text grid that can be told to finish an edit in progress, so that a menu command sees
@@ -107,11 +110,21 @@ class GridView : public QTableView {
     int TopRow() const;
     int FullyVisibleRows() const;
 
+    // Tab past the last row (Shift+Tab before the first) leaves the grid for the next
+    // control instead of wrapping round to the other end.
+    void SetTabLeavesAtEnds(bool leaves) { tabLeavesAtEnds_ = leaves; }
+
   signals:
     void EnterPressed();
 
   protected:
+    // Ctrl+Tab and Ctrl+Shift+Tab leave the grid, as Qt's convention is for widgets that
+    // use Tab themselves.
     void keyPressEvent(QKeyEvent* event) override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+
+  private:
+    bool tabLeavesAtEnds_ = false;
 };
 
 }  // namespace dorvalix

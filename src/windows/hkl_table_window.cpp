@@ -70,9 +70,13 @@ QPixmap LatticePicture() {
     for (int i = 0; i < 4; ++i) {
         for (int j = 0; j < 4; ++j) {
             painter.setBrush(i == 1 && j == 2 ? QColor(200, 0, 0) : QColor(0, 0, 128));
-            painter.drawEllipse(QPointF(5 + 7 * i + 1.5 * j, 5 + 7 * j), 2.2, 2.2);
+            // The sheared rows stay inside the frame: the last point ends at x = 30.2.
+            painter.drawEllipse(QPointF(4 + 6.5 * i + 1.5 * j, 5 + 7 * j), 2.2, 2.2);
         }
     }
+    // A crisp frame on the outermost pixels: antialiased, it would spread half-grey into
+    // the picture.
+    painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setPen(QPen(Qt::black, 1));
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(0, 0, 31, 31);
@@ -97,6 +101,7 @@ HklTableWindow::HklTableWindow(Ui& ui, MainState& main, QWidget* parent)
     MainMenu1->setNativeMenuBar(false);
     layout->setMenuBar(MainMenu1);
     BuildMenus();
+    AddMenuBarKey(this, MainMenu1);
     auto* client = new QWidget(this);
     client->setObjectName("client");
     layout->addWidget(client);
@@ -149,7 +154,9 @@ void HklTableWindow::BuildMenus() {
         connect(a, &QAction::triggered, this,
                 [this, i] { Run([i](HklWindowState& s, Ui& ui) { PresetClick(s, ui, i); }); });
     }
-    action(n5, HklControl::N6, N6Click);
+    action(n5, HklControl::N6, N6Click)->setCheckable(true);
+    for (QAction* a : presets_)
+        a->setCheckable(true);
 
     QMenu* n9 = menu(nullptr, HklControl::N9);
     action(n9, HklControl::N10, N10Click);
@@ -289,6 +296,9 @@ void HklTableWindow::BuildControls(int clientHeight) {
         unit->resize(unit->sizeHint().width(), kLabelHeight);
     }
 
+    LatticeCaption = MakeLabel(client, "LatticeCaption", {kRight, 452}, 0, white);
+    LatticeShown = MakeLabel(client, "LatticeShown", {kRight, 476}, 208, kSilver);
+
     Image1 = new QLabel(client);
     Image1->setObjectName("Image1");
     Image1->setPixmap(LatticePicture());
@@ -355,6 +365,12 @@ void HklTableWindow::SyncFromState() {
         label->setText(ToQ(s.Caption(control)));
         label->resize(label->sizeHint().width(), kLabelHeight);
     }
+    LatticeCaption->setText(ToQ(s.Caption(HklControl::Lattice1)));
+    LatticeCaption->resize(LatticeCaption->sizeHint().width(), kLabelHeight);
+    LatticeShown->setText(ToQ(s.latticeShown));
+    for (std::size_t i = 0; i < presets_.size(); ++i)
+        presets_[i]->setChecked(s.presetChecked == static_cast<int>(i));
+    Action(HklControl::N6)->setChecked(s.presetChecked < 0);
     Label5->setText(ToQ(s.label5));
     Label7->setText(ToQ(s.label7));
     Label8->setText(ToQ(s.label8));

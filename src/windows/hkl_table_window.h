@@ -50,21 +50,23 @@ class HklTableWindow : public QDialog {
 
     // The controls, by their component names.
     QMenuBar* MainMenu1 = nullptr;
-    GridView* StringGrid1 = nullptr;  // the hkl table
-    GridView* StringGrid2 = nullptr;  // the cell
-    GridView* StringGrid3 = nullptr;  // the index range
-    QLabel* Label4 = nullptr;         // "System "
-    QLabel* Label5 = nullptr;         // crystal-system name
-    QLabel* Label1 = nullptr;         // "Cell Constant "
-    QLabel* Label2 = nullptr;         // "hkl Range "
-    QLabel* Label3 = nullptr;         // "minimum d "
-    QLabel* Label10 = nullptr;        // minimum d
-    QLabel* Label11 = nullptr;        // "Å"
-    QLabel* Label6 = nullptr;         // "X-Ray"
-    QLabel* Label7 = nullptr;         // X-ray name
-    QLabel* Label8 = nullptr;         // wavelength
-    QLabel* Label9 = nullptr;         // "Å"
-    QLabel* Image1 = nullptr;         // the small picture at the lower right
+    GridView* StringGrid1 = nullptr;   // the hkl table
+    GridView* StringGrid2 = nullptr;   // the cell
+    GridView* StringGrid3 = nullptr;   // the index range
+    QLabel* Label4 = nullptr;          // "System "
+    QLabel* Label5 = nullptr;          // crystal-system name
+    QLabel* Label1 = nullptr;          // "Cell Constant "
+    QLabel* Label2 = nullptr;          // "hkl Range "
+    QLabel* Label3 = nullptr;          // "minimum d "
+    QLabel* Label10 = nullptr;         // minimum d
+    QLabel* Label11 = nullptr;         // "Å"
+    QLabel* Label6 = nullptr;          // "X-Ray"
+    QLabel* Label7 = nullptr;          // X-ray name
+    QLabel* Label8 = nullptr;          // wavelength
+    QLabel* Label9 = nullptr;          // "Å"
+    QLabel* LatticeCaption = nullptr;  // "Lattice Centring"
+    QLabel* LatticeShown = nullptr;    // the centring that filters the table
+    QLabel* Image1 = nullptr;          // the small picture at the lower right
 
   protected:
     // Escape does not close the window; only Close and the close box do.

@@ -114,7 +114,7 @@ int main(int argc, char* argv[]) {
         form8.Open();
         ui.SetParent(&form7);
     });
-    ui.SetWindowOpener(dorvalix::SecondaryWindow::TForm10, [&] { form10.Open(); });
+    ui.SetWindowOpener(dorvalix::SecondaryWindow::TForm10, [&] { form10.Open(&form); });
     ui.SetProgressHooks({[&](int maximum) { form9.Begin(maximum); },
                          [&](int position) { form9.SetPosition(position); }, [&] { form9.End(); }});
     form.show();

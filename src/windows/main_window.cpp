@@ -250,15 +250,8 @@ void MainWindow::BuildMenus() {
     }
 }
 
-// F10 opens the first menu, as in GTK and KDE programs; the arrow keys go on from there.
-// (Alt alone, and Alt with an underlined letter, are the menu bar's own.)
 void MainWindow::BuildMenuKey() {
-    auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
-    f10->setObjectName("MenuKey");
-    connect(f10, &QShortcut::activated, this, [this] {
-        QMenuBar* bar = menuBar();
-        if (!bar->actions().isEmpty()) bar->setActiveAction(bar->actions().first());
-    });
+    AddMenuBarKey(this, menuBar());
 }
 
 void MainWindow::Run(MainCommand command) {
@@ -329,6 +322,9 @@ void MainWindow::SyncFromState() {
         if (QAction* action = actions_[static_cast<std::size_t>(i)]) {
             action->setText(caption);
             action->setEnabled(MenuItemEnabled(s, control));
+            const std::optional<bool> checked = MenuItemChecked(s, control);
+            action->setCheckable(checked.has_value());
+            if (checked) action->setChecked(*checked);
         }
         if (QMenu* menu = menus_[static_cast<std::size_t>(i)]) menu->setTitle(caption);
     }

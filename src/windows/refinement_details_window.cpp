@@ -13,6 +13,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLegendMarker>
 #include <QLineEdit>
@@ -34,6 +35,7 @@
 
 #include "fonts.h"
 #include "hkl_table.h"
+#include "main_menu.h"
 #include "qt_ui.h"
 #include "widget_style.h"
 
@@ -117,10 +119,11 @@ QVariant DetailsTableModel::data(const QModelIndex& index, int role) const {
         case Qt::TextAlignmentRole:
             return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
         case Qt::BackgroundRole:
-            if (row.outlier) return QBrush(kOutlierBackground);
+            if (row.outlier || row.influential) return QBrush(kOutlierBackground);
             return {};
         case Qt::ForegroundRole:
             if (row.absent) return QBrush(kAbsentText);
+            if (row.excluded) return QBrush(kExcludedText);
             return {};
         case Qt::FontRole:
             if (row.absent) {
@@ -240,7 +243,12 @@ QWidget* RefinementDetailsWindow::BuildOptions() {
     fits->addWidget(FitZeroShift);
     fits->addStretch(1);
     grid->addLayout(fits, 1, 1, 1, 3);
+    WavelengthNote = MakeLabel(OptionsBox, DetailsControlName(DetailsControl::WavelengthNote));
+    WavelengthNote->setWordWrap(true);
+    grid->addWidget(WavelengthNote, 2, 0, 1, 5);
     grid->setColumnStretch(4, 1);
+    WavelengthLabel->setBuddy(WavelengthBox);
+    LatticeLabel->setBuddy(LatticeBox);
 
     connect(WavelengthBox, &QComboBox::activated, this, [this](int index) {
         if (syncing_) return;
@@ -336,12 +344,26 @@ QWidget* RefinementDetailsWindow::BuildPlot() {
     OutlierSeries->setMarkerSize(13);
     OutlierSeries->setColor(kOutlierColour);
     OutlierSeries->setBorderColor(kOutlierColour.darker(130));
+    ExcludedSeries = new QScatterSeries;
+    ExcludedSeries->setObjectName("ExcludedSeries");
+    ExcludedSeries->setMarkerShape(QScatterSeries::MarkerShapeCircle);
+    ExcludedSeries->setMarkerSize(9);
+    ExcludedSeries->setColor(QColor(210, 210, 210));
+    ExcludedSeries->setBorderColor(kExcludedText);
+    AbsentSeries = new QScatterSeries;
+    AbsentSeries->setObjectName("AbsentSeries");
+    AbsentSeries->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
+    AbsentSeries->setMarkerSize(17);
+    AbsentSeries->setColor(Qt::transparent);
+    AbsentSeries->setPen(QPen(kAbsentText, 2));
     ZeroLine = new QLineSeries;
     ZeroLine->setObjectName("ZeroLine");
     ZeroLine->setPen(QPen(QColor(90, 90, 90), 1, Qt::DashLine));
     Chart->addSeries(ZeroLine);
+    Chart->addSeries(ExcludedSeries);
     Chart->addSeries(PointSeries);
     Chart->addSeries(OutlierSeries);
+    Chart->addSeries(AbsentSeries);
     XAxis = new QValueAxis;
     XAxis->setObjectName("XAxis");
     YAxis = new QValueAxis;
@@ -355,13 +377,13 @@ QWidget* RefinementDetailsWindow::BuildPlot() {
     }
     Chart->addAxis(XAxis, Qt::AlignBottom);
     Chart->addAxis(YAxis, Qt::AlignLeft);
-    for (QXYSeries* series :
-         std::initializer_list<QXYSeries*>{ZeroLine, PointSeries, OutlierSeries}) {
+    for (QXYSeries* series : std::initializer_list<QXYSeries*>{
+             ZeroLine, ExcludedSeries, PointSeries, OutlierSeries, AbsentSeries}) {
         series->attachAxis(XAxis);
         series->attachAxis(YAxis);
     }
     HideFromLegend(Chart, ZeroLine);
-    for (QScatterSeries* series : {PointSeries, OutlierSeries}) {
+    for (QScatterSeries* series : {ExcludedSeries, PointSeries, OutlierSeries}) {
         connect(series, &QXYSeries::hovered, this,
                 [this, series](const QPointF& point, bool entered) {
                     ShowTip(series, point, entered);
@@ -394,6 +416,8 @@ QWidget* RefinementDetailsWindow::BuildTable() {
     ReflectionGrid->verticalHeader()->hide();
     ReflectionGrid->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     ReflectionGrid->setWordWrap(false);
+    // The table is read only: Tab goes on to the next control instead of the next cell.
+    ReflectionGrid->setTabKeyNavigation(false);
     QHeaderView* header = ReflectionGrid->horizontalHeader();
     header->setSectionsClickable(true);
     header->setSortIndicatorShown(false);
@@ -416,8 +440,12 @@ QWidget* RefinementDetailsWindow::BuildTable() {
     italic.setItalic(true);
     LegendAbsent->setFont(italic);
     LegendAbsent->setMargin(3);
+    LegendExcluded = MakeLabel(panel, DetailsControlName(DetailsControl::LegendExcluded));
+    SetColour(LegendExcluded, QPalette::WindowText, kExcludedText);
+    LegendExcluded->setMargin(3);
     legend->addWidget(LegendOutlier);
     legend->addWidget(LegendAbsent);
+    legend->addWidget(LegendExcluded);
     legend->addStretch(1);
     layout->addLayout(legend);
     return panel;
@@ -451,17 +479,45 @@ QWidget* RefinementDetailsWindow::BuildButtons() {
     return panel;
 }
 
-void RefinementDetailsWindow::Open() {
-    // Centred on the screen when first shown; later where the user left it.
+QPoint BesidePosition(const QRect& free, const QRect& main, const QSize& frame) {
+    // Right of the main window, else left of it, where the whole window fits; over it only
+    // when the screen has no room beside it, then as far right as the screen allows.
+    const int top = std::max(free.top(), std::min(main.top(), free.bottom() + 1 - frame.height()));
+    if (main.right() + 1 + frame.width() <= free.right() + 1) return {main.right() + 1, top};
+    if (main.left() - frame.width() >= free.left()) return {main.left() - frame.width(), top};
+    return {std::max(free.left(), free.right() + 1 - frame.width()), top};
+}
+
+void RefinementDetailsWindow::PlaceBeside(const QWidget* main) {
+    const QScreen* screen = main ? main->screen() : QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QRect free = screen->availableGeometry();
+    resize(size().boundedTo(free.size()));
+    if (!main) {
+        move(free.center() - QPoint(width() / 2, height() / 2));
+        return;
+    }
+    // The frame the window manager adds, as the main window has it.
+    const QSize decoration = main->frameGeometry().size() - main->size();
+    move(BesidePosition(free, main->frameGeometry(), size() + decoration));
+}
+
+void RefinementDetailsWindow::Open(const QWidget* main) {
+    // Beside the main window when first shown; later where the user left it.
     if (!placed_) {
         placed_ = true;
-        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-            const QRect free = screen->availableGeometry();
-            resize(size().boundedTo(free.size()));
-            move(free.center() - QPoint(width() / 2, height() / 2));
-        }
+        PlaceBeside(main);
     }
     Run([](DetailsWindowState& s, Ui&) { DetailsFormShow(s); });
+}
+
+void RefinementDetailsWindow::keyPressEvent(QKeyEvent* event) {
+    // Escape closes the window, as the Close button does.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        Run(CloseDetailsClick);
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void RefinementDetailsWindow::Follow() {
@@ -501,9 +557,15 @@ void RefinementDetailsWindow::SyncFromState() {
         {TableLabel, DetailsControl::TableLabel},
         {PlotLabel, DetailsControl::PlotLabel},
         {LegendOutlier, DetailsControl::LegendOutlier},
+        {LegendExcluded, DetailsControl::LegendExcluded},
+        {WavelengthNote, DetailsControl::WavelengthNote},
         {EmptyNote, DetailsControl::EmptyNote}};
+    const bool english = s.UiLang() == Lang::English;
+    auto caption = [&](DetailsControl control) {
+        return ToQ(WithMnemonic(s.Caption(control), english ? DetailsMnemonic(control) : 0));
+    };
     for (const auto& [label, control] : labels)
-        label->setText(ToQ(s.Caption(control)));
+        label->setText(caption(control));
     const std::pair<QAbstractButton*, DetailsControl> buttons[] = {
         {FitQ, DetailsControl::FitQ},
         {FitTwoTheta, DetailsControl::FitTwoTheta},
@@ -515,7 +577,7 @@ void RefinementDetailsWindow::SyncFromState() {
         {ResetZoomButton, DetailsControl::ResetZoomButton},
         {CloseButton, DetailsControl::CloseButton}};
     for (const auto& [button, control] : buttons)
-        button->setText(ToQ(s.Caption(control)));
+        button->setText(caption(control));
     LegendAbsent->setText(ToQ(s.legendAbsent));
     SyncOptions();
 
@@ -589,19 +651,38 @@ void RefinementDetailsWindow::SyncPlot() {
     };
     fill(PointSeries, plot.points);
     fill(OutlierSeries, plot.outliers);
+    fill(ExcludedSeries, plot.excluded);
+    fill(AbsentSeries, plot.absent);
     PointSeries->setName(ToQ(plot.pointsName));
     OutlierSeries->setName(ToQ(plot.outliersName));
+    ExcludedSeries->setName(ToQ(plot.excludedName));
+    AbsentSeries->setName(ToQ(plot.absentName));
     XAxis->setTitleText(ToQ(plot.xTitle));
     YAxis->setTitleText(ToQ(plot.yTitle));
+    // An empty plot shows neither axes nor legend; the legend names only the kinds of
+    // marker the plot holds.
+    const bool any = !plot.Empty();
+    XAxis->setVisible(any);
+    YAxis->setVisible(any);
+    ZeroLine->setVisible(any);
+    HideFromLegend(Chart, ZeroLine);  // a series shown again shows its marker again
+    Chart->legend()->setVisible(any);
+    const std::pair<QScatterSeries*, bool> kinds[] = {{PointSeries, !plot.points.empty()},
+                                                      {OutlierSeries, !plot.outliers.empty()},
+                                                      {ExcludedSeries, !plot.excluded.empty()},
+                                                      {AbsentSeries, !plot.absent.empty()}};
+    for (const auto& [series, shown] : kinds) {
+        for (QLegendMarker* marker : Chart->legend()->markers(series))
+            marker->setVisible(shown);
+    }
 
     // A little room around the markers; the y range symmetric about the zero line.
-    const bool any = !plot.points.empty() || !plot.outliers.empty();
     double span = plot.xMax - plot.xMin;
     if (!(span > 1)) span = 1;
     const double x0 = any ? plot.xMin - 0.06 * span : 0;
     const double x1 = any ? plot.xMax + 0.06 * span : 1;
     double largest = 0;
-    for (const auto* points : {&plot.points, &plot.outliers}) {
+    for (const auto* points : {&plot.points, &plot.outliers, &plot.excluded}) {
         for (const PlotPoint& p : *points)
             largest = std::max(largest, std::fabs(p.y));
     }
@@ -627,8 +708,9 @@ void RefinementDetailsWindow::ShowTip(QScatterSeries* series, const QPointF& poi
         QToolTip::hideText();
         return;
     }
-    const std::vector<PlotPoint>& points =
-        series == OutlierSeries ? state_->plot.outliers : state_->plot.points;
+    const std::vector<PlotPoint>& points = series == OutlierSeries    ? state_->plot.outliers
+                                           : series == ExcludedSeries ? state_->plot.excluded
+                                                                      : state_->plot.points;
     // The marker under the mouse: the nearest point of its series.
     const PlotPoint* nearest = nullptr;
     double best = 0;
@@ -641,10 +723,23 @@ void RefinementDetailsWindow::ShowTip(QScatterSeries* series, const QPointF& poi
             best = distance;
         }
     }
-    if (nearest) QToolTip::showText(QCursor::pos(), ToQ(nearest->tip), PlotView);
+    if (!nearest) return;
+    // The tip stays while the pointer rests on the marker: it goes when the pointer leaves
+    // the marker's square, not after the usual few seconds.
+    const QPoint at = PlotView->mapFromGlobal(QCursor::pos());
+    const int r = static_cast<int>(series->markerSize());
+    QToolTip::showText(QCursor::pos(), ToQ(nearest->tip), PlotView,
+                       QRect(at - QPoint(r, r), QSize(2 * r, 2 * r)), 24 * 3600 * 1000);
 }
 
 std::string RefinementDetailsWindow::RenderPlot(PlotFormat format) {
+    // The exported picture names the sample and the wavelength; the window's plot does not
+    // need to (the window shows both).
+    Chart->setTitle(ToQ(PlotExportTitle(*state_)));
+    struct TitleReset {
+        QChart* chart;
+        ~TitleReset() { chart->setTitle(QString()); }
+    } reset{Chart};
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);

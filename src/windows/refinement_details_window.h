@@ -36,6 +36,7 @@ namespace dorvalix {
 // The colours of the table's marks, which the legend repeats.
 inline const QColor kOutlierBackground(255, 205, 205);
 inline const QColor kAbsentText(0, 0, 170);
+inline const QColor kExcludedText(140, 140, 140);
 
 // The reflection table: the rows of the state, in their order, with the marks of outliers
 // (background) and absent reflections (blue italic text).
@@ -53,6 +54,11 @@ class DetailsTableModel : public QAbstractTableModel {
     const DetailsWindowState& state_;
 };
 
+// Where a window of frame size `frame` stands beside the main window's frame `main` on a
+// screen whose free area is `free`: right of it, else left of it, else as far right as the
+// screen allows; its top level with the main window's, within the screen.
+QPoint BesidePosition(const QRect& free, const QRect& main, const QSize& frame);
+
 class RefinementDetailsWindow : public QWidget {
     Q_OBJECT
   public:
@@ -61,8 +67,9 @@ class RefinementDetailsWindow : public QWidget {
 
     DetailsWindowState& State() { return *state_; }
 
-    // Opening from the menu: DetailsFormShow, then shown and raised; returns at once.
-    void Open();
+    // Opening from the menu: DetailsFormShow, then shown and raised; returns at once. At
+    // its first opening the window stands beside `main` where the screen has room.
+    void Open(const QWidget* main = nullptr);
     // After a command of the main window.
     void Follow();
 
@@ -97,6 +104,8 @@ class RefinementDetailsWindow : public QWidget {
     QChart* Chart = nullptr;
     QScatterSeries* PointSeries = nullptr;
     QScatterSeries* OutlierSeries = nullptr;
+    QScatterSeries* ExcludedSeries = nullptr;
+    QScatterSeries* AbsentSeries = nullptr;  // a ring around the marker of an absent line
     QLineSeries* ZeroLine = nullptr;
     QValueAxis* XAxis = nullptr;
     QValueAxis* YAxis = nullptr;
@@ -104,6 +113,8 @@ class RefinementDetailsWindow : public QWidget {
     QTableView* ReflectionGrid = nullptr;
     QLabel* LegendOutlier = nullptr;
     QLabel* LegendAbsent = nullptr;
+    QLabel* LegendExcluded = nullptr;
+    QLabel* WavelengthNote = nullptr;
     QPushButton* CopyButton = nullptr;
     QPushButton* CifButton = nullptr;
     QPushButton* CsvButton = nullptr;
@@ -122,6 +133,8 @@ class RefinementDetailsWindow : public QWidget {
     void SyncSummary();
     void SyncPlot();
     void ShowTip(QScatterSeries* series, const QPointF& point, bool entered);
+    void PlaceBeside(const QWidget* main);
+    void keyPressEvent(QKeyEvent* event) override;
 
     Ui& ui_;
     std::unique_ptr<DetailsWindowState> state_;

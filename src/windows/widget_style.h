@@ -9,6 +9,8 @@
 #include <QWidget>
 #include <string>
 
+class QMenuBar;
+
 namespace dorvalix {
 
 inline const QColor kGreen(0, 128, 0);
@@ -25,6 +27,10 @@ inline QString ToQ(const std::string& text) {
 }
 
 void SetColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour);
+
+// F10 opens the first menu of the bar, as in GTK and KDE programs; the arrow keys go on
+// from there. (Alt alone, and Alt with an underlined letter, are the menu bar's own.)
+void AddMenuBarKey(QWidget* window, QMenuBar* bar);
 
 // Fixed column widths (each plus its grid line) and fixed row heights of a grid.
 void SetSectionSizes(QHeaderView* header, const int* widths, int count);

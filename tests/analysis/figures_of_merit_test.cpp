@@ -137,6 +137,100 @@ TEST(FiguresOfMerit, TwentyAndThirtyLines) {
     EXPECT_GT(*d.merit.m.value, 10);  // a right cell
 }
 
+// M(20) and F(30) of data sets of 40 lines in every crystal system with a metric of its own,
+// against counts and sums made here: the fitted coefficients turned into the full metric by
+// the system's own rule, every index triple of a box that holds the lines, equal lines merged
+// at 10⁻⁹. The nearly tetragonal orthorhombic cell (b − a = 10⁻⁵ Å) keeps hk0 and kh0 apart.
+TEST(FiguresOfMerit, EverySystemAgainstAnIndependentCount) {
+    using Metric = std::array<long double, 6>;
+    const struct {
+        const char* name;
+        int code;
+        test::DirectCell cell;
+        Metric (*full)(const Coefficients& x);
+    } cases[] = {
+        {"cubic",
+         kCubic,
+         {5.431L, 5.431L, 5.431L, 90, 90, 90},
+         [](const Coefficients& x) { return Metric{x[1], x[1], x[1], 0, 0, 0}; }},
+        {"tetragonal",
+         kTetragonal,
+         {4.5L, 4.5L, 6.2L, 90, 90, 90},
+         [](const Coefficients& x) { return Metric{x[1], x[1], x[2], 0, 0, 0}; }},
+        {"hexagonal",
+         kHexagonal,
+         {4.9L, 4.9L, 5.4L, 90, 90, 120},
+         [](const Coefficients& x) { return Metric{x[1], x[1], x[2], 0, 0, x[1] / 2}; }},
+        {"trigonal",
+         kTrigonal,
+         {6.1L, 6.1L, 6.1L, 77, 77, 77},
+         [](const Coefficients& x) { return Metric{x[1], x[1], x[1], x[2], x[2], x[2]}; }},
+        {"orthorhombic",
+         kOrthorhombic,
+         {5, 5.00001L, 7.3L, 90, 90, 90},
+         [](const Coefficients& x) { return Metric{x[1], x[2], x[3], 0, 0, 0}; }},
+    };
+    const long double lambda = 1.54178L;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Metric g = test::ReciprocalMetricOf(c.cell);
+        auto state = std::make_unique<CalculationState>();
+        test::FillSynthetic(*state, c.code, g, test::ReflectionsOf(g, 0.8L, 40, 7), 7, 2e-6L);
+        ASSERT_TRUE(RunCalculation(*state, Lang::English).completed);
+        DetailsOptions options;
+        options.wavelength = lambda;
+        const RefinementDetails d = ComputeRefinementDetails(*state, options);
+        ASSERT_EQ(d.n, 40);
+        const Metric fitted = c.full(state->result.x);
+
+        // The lines by Q, with their |ΔQ| and |Δ2θ|.
+        struct Line {
+            long double q, dq, d2theta, twoTheta;
+        };
+        std::vector<Line> lines;
+        for (const ObservationDetails& o : d.observations) {
+            const long double qc = test::QOf(fitted, o.h, o.k, o.l);
+            const long double to = 2 * std::asin(lambda / (2 * o.dObs)) * 180 / std::acos(-1.0L);
+            const long double tc =
+                2 * std::asin(lambda * std::sqrt(qc) / 2) * 180 / std::acos(-1.0L);
+            lines.push_back({o.qObs, std::fabs(o.qObs - qc), std::fabs(to - tc), to});
+        }
+        std::sort(lines.begin(), lines.end(), [](auto& a, auto& b) { return a.q < b.q; });
+        long double eps = 0, delta = 0;
+        for (int i = 0; i < 20; ++i)
+            eps += lines[static_cast<std::size_t>(i)].dq / 20;
+        for (int i = 0; i < 30; ++i)
+            delta += lines[static_cast<std::size_t>(i)].d2theta / 30;
+
+        // Every calculated line up to the 30th line's angle (Q ≤ 1.3 Å⁻² here).
+        std::vector<long double> q;
+        for (int h = -12; h <= 12; ++h)
+            for (int k = -12; k <= 12; ++k)
+                for (int l = -12; l <= 12; ++l)
+                    if (h || k || l) q.push_back(test::QOf(fitted, h, k, l));
+        std::sort(q.begin(), q.end());
+        std::vector<long double> distinct;
+        for (const long double v : q)
+            if (distinct.empty() || v - distinct.back() > 1e-9L * v) distinct.push_back(v);
+        const long double q20 = lines[19].q;
+        const auto n20 = std::upper_bound(distinct.begin(), distinct.end(), q20 * (1 + 1e-9L)) -
+                         distinct.begin();
+        const long double s =
+            std::sin(lines[29].twoTheta * (1 + 1e-9L) / 2 * std::acos(-1.0L) / 180);
+        const long double q30 = 4 * s * s / (lambda * lambda);
+        const auto nPoss =
+            std::upper_bound(distinct.begin(), distinct.end(), q30) - distinct.begin();
+        ASSERT_LT(q30, 0.9L * test::QOf(fitted, 12, 0, 0)) << "the box holds every line";
+
+        EXPECT_EQ(d.merit.m.n, 20);
+        EXPECT_EQ(*d.merit.m.nCalc, n20);
+        EXPECT_NEAR(static_cast<double>(*d.merit.m.value / (q20 / (2 * eps * n20))), 1, 1e-9);
+        EXPECT_EQ(d.merit.f.n, 30);
+        EXPECT_EQ(*d.merit.f.nPoss, nPoss);
+        EXPECT_NEAR(static_cast<double>(*d.merit.f.value / (30 / (delta * nPoss))), 1, 1e-9);
+    }
+}
+
 TEST(FiguresOfMerit, AHugeCellIsNotCounted) {
     // A cubic cell of 3000 Å seen through lines near d = 3 Å: 4·10⁹ triples.
     auto state = std::make_unique<CalculationState>();

@@ -43,6 +43,9 @@ TEST(SuNotation, RuleOfNineteen) {
         // 19 keeps two digits, 20 one.
         {7.77777L, 0.00019L, "7.77777(19)"},
         {7.77777L, 0.00020L, "7.7778(2)"},
+        // Leading digits 20 (truncated) that round to 21: one digit all the same.
+        {7.77777L, 0.000206L, "7.7778(2)"},
+        {7.77777L, 0.0002099L, "7.7778(2)"},
         // 0.0001 is stored just above in the x87 format and in double
         // (1.00000000000000000000114e-4 in x87): its leading digits are 10, two of them.
         // binary128 and a pair of doubles store it just below
@@ -57,6 +60,9 @@ TEST(SuNotation, RuleOfNineteen) {
         {12345.6L, 150L, "12350(150)"},
         {12345.6L, 2500L, "12000(3000)"},
         {0.0022703L, 0.00000405L, "0.002270(4)"},
+        // An s.u. far beyond any integer's range: its digits are read, not its value.
+        {3.5e16L, 7.2e31L, "0(70000000000000000000000000000000)"},
+        {1e20L, 1.9e19L, "100000000000000000000(19000000000000000000)"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(SuText(c.value, c.su), c.text)

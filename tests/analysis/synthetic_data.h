@@ -44,14 +44,14 @@ struct Hkl {
     int h, k, l;
 };
 
-// Reflections with indices in −3..3 (h ≥ 0), d ≥ dMin, of distinct d, largest d first,
-// at most `count`.
+// Reflections with indices in −limit..limit (h ≥ 0), d ≥ dMin, of distinct d, largest d
+// first, at most `count`.
 inline std::vector<Hkl> ReflectionsOf(const std::array<long double, 6>& g, long double dMin,
-                                      int count) {
+                                      int count, int limit = 3) {
     std::vector<std::pair<long double, Hkl>> all;
-    for (int h = 0; h <= 3; ++h)
-        for (int k = -3; k <= 3; ++k)
-            for (int l = -3; l <= 3; ++l) {
+    for (int h = 0; h <= limit; ++h)
+        for (int k = -limit; k <= limit; ++k)
+            for (int l = -limit; l <= limit; ++l) {
                 if (h == 0 && (k < 0 || (k == 0 && l <= 0))) continue;
                 const long double q = QOf(g, h, k, l);
                 if (q > 0 && 1 / std::sqrt(q) >= dMin) all.push_back({q, {h, k, l}});

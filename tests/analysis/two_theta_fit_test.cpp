@@ -3,6 +3,7 @@
 // Jacobian, and its refusals in both languages.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -214,11 +215,49 @@ TEST(TwoThetaFit, WithoutZeroShift) {
     }
     EXPECT_TRUE(fit.direct.fixed[3]);
     EXPECT_EQ(SuText(fit.direct, 5), "90");
-    // The figures and diagnostics stay those of the Q fit.
     const RefinementDetails q = ComputeRefinementDetails(*state, {});
-    EXPECT_EQ(MeritText(d.merit.m), MeritText(q.merit.m));
     EXPECT_FALSE(q.twoTheta);
     EXPECT_FALSE(q.twoThetaRefusal);
+}
+
+// The figures of merit belong to the fit shown: its calculated positions (and, with a zero
+// shift, its corrected observations). Checked against sums over the fit's own residuals.
+TEST(TwoThetaFit, FiguresOfMeritFollowTheFit) {
+    const auto state = Synthetic(5, 2e-5L, 0.03L);
+    const RefinementDetails q = ComputeRefinementDetails(*state, {});
+    EXPECT_EQ(q.merit.fit, DetailsFit::Q);
+    std::vector<long double> fMeans;
+    for (const bool zero : {false, true}) {
+        DetailsOptions options;
+        options.fit = DetailsFit::TwoTheta;
+        options.zeroShift = zero;
+        const RefinementDetails d = ComputeRefinementDetails(*state, options);
+        ASSERT_TRUE(d.twoTheta);
+        EXPECT_EQ(d.merit.fit, DetailsFit::TwoTheta);
+        EXPECT_EQ(d.merit.zeroRefined, zero);
+        const std::size_t n = d.observations.size();
+        ASSERT_EQ(d.merit.f.n, static_cast<int>(n));  // 24 lines: F(24)
+        long double sum2Theta = 0;
+        for (const TwoThetaObservation& o : d.twoTheta->observations)
+            sum2Theta += std::fabs(o.residual);
+        ASSERT_TRUE(d.merit.f.meanAbsD2Theta);
+        EXPECT_NEAR(static_cast<double>(*d.merit.f.meanAbsD2Theta / (sum2Theta / n)), 1, 1e-9);
+        fMeans.push_back(*d.merit.f.meanAbsD2Theta);
+        // M(20): the 20 lines of lowest Q, |Qobs − Qcalc| with the corrected Qobs.
+        std::vector<std::pair<long double, long double>> lines;  // Q obs, |ΔQ|
+        for (const FitReflection& r : d.reflections)
+            lines.emplace_back(*r.qObs, std::fabs(*r.qObs - *r.qCalc));
+        std::sort(lines.begin(), lines.end());
+        long double sumQ = 0;
+        for (std::size_t i = 0; i < 20; ++i)
+            sumQ += lines[i].second;
+        EXPECT_NEAR(static_cast<double>(d.merit.m.meanAbsDq / (sumQ / 20)), 1, 1e-9);
+        EXPECT_EQ(d.merit.m.qN, lines[19].first);
+    }
+    // The zero shift absorbs the 0.03° error: its residuals, and so F's Δ, are smaller.
+    EXPECT_LT(fMeans[1], fMeans[0] / 3);
+    ASSERT_TRUE(q.merit.f.meanAbsD2Theta);
+    EXPECT_NE(*q.merit.f.meanAbsD2Theta, fMeans[0]);
 }
 
 TEST(TwoThetaFit, Refusals) {
@@ -264,6 +303,20 @@ TEST(TwoThetaFit, Refusals) {
          DetailsMessage::Kind::TwoThetaSingular,
          "The fit on 2θ cannot determine its parameters (singular matrix)",
          "2θでのフィットのパラメータが決まりません（特異行列）"},
+        // Silicon with 400 indexed as 200: the zero runs off with the cell.
+        {{{"3.1356", "1", "1", "1"},
+          {"1.9201", "2", "2", "0"},
+          {"1.6375", "3", "1", "1"},
+          {"1.3578", "2", "0", "0"}},
+         kCubic,
+         1.54178L,
+         true,
+         DetailsMessage::Kind::ZeroOutOfRange,
+         "The fit on 2θ does not determine the cell: the refined zero shift 33.415° lies beyond "
+         "±5° "
+         "(check the indices and the wavelength)",
+         "2θでのフィットでは格子が決まりません: 精密化したゼロ点補正 33.415° が ±5° "
+         "を超えています（指数と波長を確かめてください）"},
     };
     for (const auto& c : cases) {
         auto state = std::make_unique<CalculationState>();
@@ -290,7 +343,7 @@ TEST(TwoThetaFit, Refusals) {
 }
 
 TEST(DetailsMessages, EveryKindInBothLanguages) {
-    for (int k = 0; k <= static_cast<int>(DetailsMessage::Kind::NoCell); ++k) {
+    for (int k = 0; k <= static_cast<int>(DetailsMessage::Kind::CellNotDetermined); ++k) {
         DetailsMessage m;
         m.kind = static_cast<DetailsMessage::Kind>(k);
         m.row = 12;
@@ -309,6 +362,32 @@ TEST(DetailsMessages, EveryKindInBothLanguages) {
     m.count = 100;
     EXPECT_EQ(m.Text(Lang::English), "The fit on 2θ did not converge in 100 iterations");
     EXPECT_EQ(m.Text(Lang::Japanese), "2θでのフィットが 100 回の反復で収束しませんでした");
+}
+
+// No powder pattern determines an axis beyond 10⁴ Å: such a cell, or an s.u. that large, is
+// refused by the Q fit's details too (the results panel keeps what the run found).
+TEST(TwoThetaFit, CellsBeyondAnyPowderPatternAreRefused) {
+    const struct {
+        std::vector<test::RowTexts> rows;
+        bool refused;
+    } cases[] = {
+        {{{"20000", "1", "0", "0"}, {"10000", "2", "0", "0"}}, true},
+        {{{"9000", "1", "0", "0"}, {"4500", "2", "0", "0"}}, false},
+    };
+    for (const auto& c : cases) {
+        auto state = std::make_unique<CalculationState>();
+        for (std::size_t r = 0; r < c.rows.size(); ++r)
+            test::FillRows(state->table, {c.rows[r]}, static_cast<int>(r) + 1);
+        state->crystalSystem = kCubic;
+        ASSERT_TRUE(RunCalculation(*state, Lang::English).completed);
+        const RefinementDetails d = ComputeRefinementDetails(*state, {});
+        ASSERT_EQ(d.cellRefusal.has_value(), c.refused) << c.rows[0].d;
+        if (!c.refused) continue;
+        EXPECT_EQ(d.cellRefusal->Text(Lang::English),
+                  "The fit does not determine the cell: a cell length or its standard uncertainty "
+                  "is not finite or exceeds 10000 Å (check the indices)");
+        EXPECT_EQ(d.direct.value[0], 0);
+    }
 }
 
 }  // namespace

@@ -117,7 +117,10 @@ with tempfile.TemporaryDirectory() as tmp:
         check(int(row['row']) == obs['row'], f'row {record}')
         check(row['excluded'] == ('true' if obs['excluded'] else 'false'), f'excluded {record}')
         if obs['excluded']:
-            check(row['d_calc'] == '' and row['leverage'] == '', f'excluded values {record}')
+            # Not fitted: the fit's prediction, no regression diagnostics.
+            check(float(row['d_calc']) > 0 and row['leverage'] == '', f'excluded values {record}')
+            check(close(row['d_diff'], float(row['d_obs']) - float(row['d_calc']), 1e-12),
+                  f'excluded d_diff {record}')
             continue
         diag = next(diagnostics)
         for key in ['d_obs', 'd_calc', 'd_diff', 'q_obs', 'q_calc', 'q_diff', 'two_theta_obs',

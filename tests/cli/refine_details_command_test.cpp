@@ -111,6 +111,58 @@ TEST_F(RefineDetails, OptionsOfTheFigures) {
     }
 }
 
+// The figures of merit belong to the fit asked for, the Q fit by default; the 300 lines of
+// the triclinic example give M(20) of their first twenty only.
+TEST_F(RefineDetails, FiguresOfMeritOfTheFitAskedFor) {
+    const Outcome report = Refine({kTriclinic, "--details"});
+    ASSERT_EQ(report.status, 0) << report.err;
+    EXPECT_NE(report.out.find("\nFigures of merit (fit on Q, lattice P, wavelength 1.54178 Å)\n"
+                              " M(20) = 598.6\n F(30) = 1711.2 (0.000605, 29)\n"),
+              std::string::npos)
+        << report.out;
+    const struct {
+        std::vector<std::string> options;
+        const char *fit, *zero;
+    } cases[] = {{{}, "\"q\"", "false"},
+                 {{"--fit", "2theta"}, "\"2theta\"", "false"},
+                 {{"--zero-shift"}, "\"2theta\"", "true"}};
+    std::vector<std::string> f;
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {kExample, "--format", "json", "--details"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const Outcome o = Refine(args);
+        ASSERT_EQ(o.status, 0) << o.err;
+        const std::size_t fom = o.out.find("\"figures_of_merit\"");
+        EXPECT_EQ(JsonValue(o.out, "fit", fom), c.fit);
+        EXPECT_EQ(JsonValue(o.out, "zero_shift", fom), c.zero);
+        f.push_back(JsonValue(o.out, "mean_abs_d2theta", fom));
+    }
+    // Three fits, three mean |Δ2θ|.
+    EXPECT_NE(f[0], f[1]);
+    EXPECT_NE(f[1], f[2]);
+}
+
+// Silicon with 400 indexed as 200: with a zero shift the fit on 2θ runs off to a zero of
+// 33° (and once to a = 10¹⁶ Å); refused in both languages, never printed.
+TEST_F(RefineDetails, AFitThatDeterminesNoCellIsRefused) {
+    const std::string file =
+        Write("si.lat",
+              "       4       1\n       1       1       1    3.1356\n"
+              "       2       2       0    1.9201\n       3       1       1    1.6375\n"
+              "       2       0       0    1.3578\nSi\n");
+    for (const char* format : {"report", "cif", "json"}) {
+        const Outcome o = Refine({file, "--zero-shift", "--format", format, "--details"});
+        EXPECT_EQ(o.status, 1) << format;
+        EXPECT_EQ(o.out, "") << format;
+        EXPECT_EQ(o.err,
+                  "dorvalix-cli: The fit on 2θ does not determine the cell: the refined zero "
+                  "shift 33.415° lies beyond ±5° (check the indices and the wavelength)\n");
+    }
+    const Outcome ja = Refine({file, "--zero-shift", "--lang", "j"});
+    EXPECT_EQ(ja.status, 1);
+    EXPECT_NE(ja.err.find("を超えています"), std::string::npos) << ja.err;
+}
+
 TEST_F(RefineDetails, FitOnTwoTheta) {
     const Outcome fixed = Refine({kExample, "--format", "json", "--fit", "2theta"});
     ASSERT_EQ(fixed.status, 0) << fixed.err;

@@ -80,10 +80,10 @@ with tempfile.TemporaryDirectory() as tmp:
         check(values['row'] == row[0] and values['excluded'] == 'false', f'row {record}')
         # The window's table shows the fit on 2θ: d calc, Δ2θ, leverage, t and Cook's D.
         for key, shown_text in [('two_theta_fit_d_calc', row[5]),
-                                ('two_theta_fit_residual', row[7]),
-                                ('two_theta_fit_leverage', row[8]),
-                                ('two_theta_fit_studentized', row[9]),
-                                ('two_theta_fit_cook', row[10])]:
+                                ('two_theta_fit_residual', row[9]),
+                                ('two_theta_fit_leverage', row[11]),
+                                ('two_theta_fit_studentized', row[12]),
+                                ('two_theta_fit_cook', row[13])]:
             check(rounds_to(values[key], shown_text), f'{key} {values[key]} != {shown_text}')
 
 if failures:

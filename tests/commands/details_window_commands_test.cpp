@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <sstream>
@@ -31,8 +32,10 @@ class DetailsWindow : public ::testing::Test {
     }
 
     // Execute on the monoclinic worked example, as read from examples/diopside.lat.
-    void Execute() {
+    void Execute(std::initializer_list<int> excluded = {}) {
         test::FillMonoclinicExample(main->calc);
+        for (const int r : excluded)
+            main->calc.table.Cell(4, r) = std::string(kExclusionMarker);
         ShowCrystalSystem(*main);
         main->label6 = "diopside.lat";
         main->currentFileName = dir.Path("diopside.lat");
@@ -58,6 +61,15 @@ class DetailsWindow : public ::testing::Test {
         std::vector<std::string> out;
         for (const DetailsRow& row : window->rows)
             out.push_back(row.texts[static_cast<std::size_t>(c)]);
+        return out;
+    }
+    // Every marker of the plot by increasing 2θ: the table's order (by decreasing d).
+    std::vector<PlotPoint> Plotted() const {
+        std::vector<PlotPoint> out = window->plot.points;
+        for (const auto* more : {&window->plot.outliers, &window->plot.excluded})
+            out.insert(out.end(), more->begin(), more->end());
+        std::sort(out.begin(), out.end(),
+                  [](const PlotPoint& a, const PlotPoint& b) { return a.x < b.x; });
         return out;
     }
     std::vector<int> RowNumbers() const {
@@ -166,7 +178,7 @@ TEST_F(DetailsWindow, WavelengthIsTheSettingsOneAndChangesThem) {
     EXPECT_EQ(window->wavelengthPreset, 0);  // Cu-Ka, the settings' default
     EXPECT_EQ(window->wavelengthText, "1.54178");
     EXPECT_EQ(window->presetCaptions[6], "Mo-Ka  0.710678 Å");
-    EXPECT_EQ(window->meritCaption, "Figures of merit (lattice P, λ = 1.54178 Å)");
+    EXPECT_EQ(window->meritCaption, "Figures of merit (fit on Q, lattice P, λ = 1.54178 Å)");
     const std::string copper = Column(DetailsColumn::TwoThetaDiff)[0];
     const double copperX = window->plot.points[0].x;
 
@@ -174,7 +186,7 @@ TEST_F(DetailsWindow, WavelengthIsTheSettingsOneAndChangesThem) {
     EXPECT_EQ(main->settings.lamda, 0.710678L);
     EXPECT_EQ(main->settings.xRay, "Mo-Ka");
     EXPECT_EQ(window->wavelengthPreset, 6);
-    EXPECT_EQ(window->meritCaption, "Figures of merit (lattice P, λ = 0.710678 Å)");
+    EXPECT_EQ(window->meritCaption, "Figures of merit (fit on Q, lattice P, λ = 0.710678 Å)");
     EXPECT_NE(Column(DetailsColumn::TwoThetaDiff)[0], copper);
     // 2θ of d = 3.23 Å at Mo-Kα: 2·asin(0.710678 / 6.46).
     EXPECT_NEAR(window->plot.points[0].x, 2 * std::asin(0.710678 / 6.46) * 180 / M_PI, 1e-9);
@@ -223,7 +235,8 @@ TEST_F(DetailsWindow, LatticeCentringFlagsTheAbsentReflectionsAndIsShared) {
     ASSERT_TRUE(Do([](auto& s, auto& ui) { ChooseLattice(s, ui, Centring::C); }));
     EXPECT_EQ(main->settings.lattice, Centring::C);  // the hkl window's too
     EXPECT_EQ(window->meritLines,
-              (std::vector<std::string>{"M(7) = 40.4", "F(7) = 13.8 (0.0106, 48)"}));
+              (std::vector<std::string>{"M(7) = 40.4", "F(7) = 13.8 (0.0106, 48)",
+                                        "0 of 7 lines are absent under C"}));
     for (const DetailsRow& row : window->rows)
         EXPECT_FALSE(row.absent) << row.row;  // C2/c: every line has h + k even
     ASSERT_TRUE(Do([](auto& s, auto& ui) { ChooseLattice(s, ui, Centring::I); }));
@@ -232,6 +245,11 @@ TEST_F(DetailsWindow, LatticeCentringFlagsTheAbsentReflectionsAndIsShared) {
         if (row.absent) absent.push_back(row.row);
     // 1 3 −1, 3 1 1, 3 3 −1 and 0 4 1 have h + k + l odd.
     EXPECT_EQ(absent, (std::vector<int>{2, 3, 5, 6}));
+    EXPECT_EQ(window->meritLines.back(), "4 of 7 lines are absent under I");
+    // The plot rings the same four lines.
+    ASSERT_EQ(window->plot.absent.size(), 4u);
+    for (const PlotPoint& p : window->plot.absent)
+        EXPECT_NE(p.tip.find("absent under I"), std::string::npos) << p.tip;
     EXPECT_EQ(window->legendAbsent, "Absent under lattice I");
     for (const PlotPoint& p : window->plot.points) {
         const bool tipSaysAbsent = p.tip.find("absent under I") != std::string::npos;
@@ -268,10 +286,10 @@ TEST_F(DetailsWindow, FitOnTwoThetaWithZeroShift) {
     }
     // The residuals in 2θ are the plot's.
     EXPECT_EQ(window->plot.yTitle, "Δ2θ obs − calc (°)");
-    ASSERT_EQ(window->plot.points.size(), 7u);
+    const std::vector<PlotPoint> plotted = Plotted();
+    ASSERT_EQ(plotted.size(), 7u);
     for (std::size_t i = 0; i < 7; ++i) {
-        EXPECT_EQ(FormatAtDecimalPlace(window->plot.points[i].y, 4),
-                  Column(DetailsColumn::TwoThetaDiff)[i]);
+        EXPECT_EQ(FormatAtDecimalPlace(plotted[i].y, 4), Column(DetailsColumn::TwoThetaDiff)[i]);
     }
     // Back on Q: the panel's fit, ΔQ on the plot.
     ASSERT_TRUE(Do([](auto& s, auto& ui) { ChooseFit(s, ui, DetailsFitChoice::Q); }));
@@ -279,7 +297,64 @@ TEST_F(DetailsWindow, FitOnTwoThetaWithZeroShift) {
     EXPECT_EQ(window->plot.yTitle, "ΔQ obs − calc (Å⁻²)");
     EXPECT_EQ(window->correlationLabels.size(), 4u);
     // ΔQ of the first line as the report prints it: +0.00029.
-    EXPECT_EQ(FormatAtDecimalPlace(window->plot.points[0].y, 5), "0.00029");
+    EXPECT_EQ(FormatAtDecimalPlace(Plotted()[0].y, 5), "0.00029");
+}
+
+// With a refined zero every column of a row comes from the corrected observation
+// 2θobs − zero: Δd, Δ2θ and ΔQ agree in sign (a longer d is a smaller angle and Q).
+TEST_F(DetailsWindow, ZeroShiftColumnsFollowTheCorrectedObservation) {
+    Execute();
+    Open();
+    ASSERT_TRUE(
+        Do([](auto& s, auto& ui) { ChooseFit(s, ui, DetailsFitChoice::TwoThetaZeroShift); }));
+    const long double zero = window->details->twoTheta->zero;
+    EXPECT_EQ(window->columnCaptions[static_cast<int>(DetailsColumn::DObs)],
+              "d obs, corrected (Å)");
+    const char* typed[] = {"3.23", "2.566", "2.304", "2.157", "2.134", "2.043", "1.755"};
+    for (std::size_t i = 0; i < 7; ++i) {
+        const DetailsRow& row = window->rows[i];
+        const long double dd = ParseReal(row.texts[static_cast<int>(DetailsColumn::DDiff)]);
+        const long double d2 = ParseReal(row.texts[static_cast<int>(DetailsColumn::TwoThetaDiff)]);
+        const long double dq = ParseReal(row.texts[static_cast<int>(DetailsColumn::QDiff)]);
+        EXPECT_LE(dd * d2, 0) << row.row;
+        EXPECT_GE(dq * d2, 0) << row.row;
+        // d corrected = λ / (2 sin((2θobs − zero) / 2)).
+        const long double theta =
+            std::asin(1.54178L / (2 * ParseReal(typed[i]))) - zero / 2 * (std::acos(-1.0L) / 180);
+        EXPECT_EQ(row.texts[static_cast<int>(DetailsColumn::DObs)],
+                  FormatAtDecimalPlace(1.54178L / (2 * std::sin(theta)), 5));
+    }
+    // 2 2 0: 0.0118 Å off as typed, 0.0006 Å once the zero of 0.097° is taken off.
+    EXPECT_EQ(window->rows[0].texts[static_cast<int>(DetailsColumn::DDiff)], "-0.00061");
+}
+
+// An excluded line stays in the table and the plot, greyed, with the fit's prediction; N − P
+// = 2 says the diagnostics mean little, and Cook's distance above 1 marks influential lines.
+TEST_F(DetailsWindow, ExcludedLinesInfluenceAndFewDegreesOfFreedom) {
+    Execute({3});
+    main->edit1 = "Diopside (monoclinic, C2/c)";
+    Open();
+    ASSERT_EQ(window->rows.size(), 7u);
+    const DetailsRow& excluded = window->rows[2];
+    EXPECT_TRUE(excluded.excluded);
+    EXPECT_EQ(excluded.texts[static_cast<int>(DetailsColumn::DCalc)], "2.30343");
+    EXPECT_EQ(excluded.texts[static_cast<int>(DetailsColumn::DDiff)], "0.00057");
+    EXPECT_EQ(excluded.texts[static_cast<int>(DetailsColumn::Leverage)], "-");
+    ASSERT_EQ(window->plot.excluded.size(), 1u);
+    EXPECT_NE(window->plot.excluded[0].tip.find("excluded: not fitted"), std::string::npos);
+    EXPECT_EQ(window->countLine.substr(0, 14), "6 reflections,");
+    std::vector<int> influential;
+    for (const DetailsRow& row : window->rows)
+        if (row.influential) influential.push_back(row.row);
+    EXPECT_EQ(influential, (std::vector<int>{4, 5, 7}));  // Cook's D 1.22, 1.06 and 10.2
+    EXPECT_NE(std::find(window->notes.begin(), window->notes.end(),
+                        "With N − P = 2 degrees of freedom the leverages, studentised residuals "
+                        "and Cook's distances carry little information"),
+              window->notes.end());
+    ASSERT_TRUE(Run(CopyDetailsClick));
+    EXPECT_NE(ui.clipboardText.find("\texcluded: not fitted\r\n"), std::string::npos);
+    EXPECT_NE(ui.clipboardText.find("\tinfluential\r\n"), std::string::npos);
+    EXPECT_EQ(PlotExportTitle(*window), "Diopside (monoclinic, C2/c)  λ = 1.54178 Å");
 }
 
 TEST_F(DetailsWindow, AnOutlierIsMarkedInTheTableAndThePlot) {
@@ -296,11 +371,15 @@ TEST_F(DetailsWindow, AnOutlierIsMarkedInTheTableAndThePlot) {
         EXPECT_GT(std::fabs(ParseReal(
                       window->rows[3].texts[static_cast<int>(DetailsColumn::Studentized)])),
                   3);
-        ASSERT_EQ(window->plot.outliers.size(), 1u);
-        EXPECT_EQ(window->plot.points.size(), 19u);
-        const std::string& tip = window->plot.outliers[0].tip;
-        EXPECT_EQ(tip.substr(0, tip.find('\n')), "3 1 1   row 4");
-        EXPECT_NE(tip.find("\noutlier"), std::string::npos) << tip;
+        // Influential lines share the outliers' marker; the misread one says it is an outlier.
+        EXPECT_EQ(window->plot.points.size() + window->plot.outliers.size(), 20u);
+        int outlierTips = 0;
+        for (const PlotPoint& p : window->plot.outliers) {
+            if (p.tip.find("\noutlier") == std::string::npos) continue;
+            ++outlierTips;
+            EXPECT_EQ(p.tip.substr(0, p.tip.find('\n')), "3 1 1   row 4");
+        }
+        EXPECT_EQ(outlierTips, 1);
     }
 }
 
@@ -356,7 +435,11 @@ TEST_F(DetailsWindow, CaptionsFollowTheLanguageMenu) {
         {DetailsControl::LatticeLabel, "格子の型"},
         {DetailsControl::FitZeroShift, "2θ で、ゼロ点補正あり"},
         {DetailsControl::CorrelationLabel, "精密化したパラメータの相関行列"},
-        {DetailsControl::LegendOutlier, "外れ値: |t| > 3"},
+        {DetailsControl::LegendOutlier,
+         "外れ値: |t| > 3、または影響大: クックの距離 > 1 かてこ比 > 2P/N"},
+        {DetailsControl::WavelengthNote,
+         "2θ、Δ2θ、F(n) とゼロ点補正はこの波長での 2θ の度数です。測定に使った波長を選んで"
+         "ください。"},
         {DetailsControl::CifButton, "CIF で保存..."},
     };
     for (const auto& c : captions)
@@ -366,7 +449,7 @@ TEST_F(DetailsWindow, CaptionsFollowTheLanguageMenu) {
               "スチューデント化残差");
     EXPECT_EQ(window->columnCaptions[static_cast<int>(DetailsColumn::Cook)], "クックの距離");
     EXPECT_EQ(window->cellCaption, "格子定数（Q = 1/d² でのフィット）");
-    EXPECT_EQ(window->meritCaption, "性能指数（格子 P、λ = 1.54178 Å）");
+    EXPECT_EQ(window->meritCaption, "性能指数（Q でのフィット、格子 P、λ = 1.54178 Å）");
     EXPECT_EQ(window->latticeCaptions[4], "I  体心格子");
     ASSERT_TRUE(
         Do([](auto& s, auto& ui) { ChooseFit(s, ui, DetailsFitChoice::TwoThetaZeroShift); }));
@@ -408,11 +491,14 @@ TEST_F(DetailsWindow, CopyHoldsTheWholeDetails) {
     EXPECT_EQ(lines[4], " a = 9.753(7) Å");
     EXPECT_EQ(lines[10], " V = 440.5(6) Å³");
     const auto header = std::find(lines.begin(), lines.end(),
-                                  "Row\th\tk\tl\td obs (Å)\td calc (Å)\tΔd (Å)\tΔ2θ (°)\tLeverage\t"
+                                  "Row\th\tk\tl\td obs (Å)\td calc (Å)\tΔd (Å)\t2θ obs (°)\t"
+                                  "2θ calc (°)\tΔ2θ (°)\tΔQ (Å⁻²)\tLeverage\t"
                                   "Studentised residual\tCook's distance\tFlags");
     ASSERT_NE(header, lines.end());
     ASSERT_EQ(lines.end() - header, 8);
-    EXPECT_EQ(header[1], "1\t2\t2\t0\t3.23\t3.23483\t-0.00483\t0.0421\t0.1027\t1.6090\t0.0741\t");
+    EXPECT_EQ(header[1],
+              "1\t2\t2\t0\t3.23\t3.23483\t-0.00483\t27.6156\t27.5735\t0.0421\t"
+              "0.000286\t0.1027\t1.6090\t0.0741\t");
     EXPECT_EQ(header[2].substr(header[2].rfind('\t')), "\tabsent under I");
     EXPECT_NE(std::find(lines.begin(), lines.end(), "Correlation matrix of the refined parameters"),
               lines.end());

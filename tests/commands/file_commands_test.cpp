@@ -8,6 +8,7 @@
 
 #include "command_fixture.h"
 #include "crystal_system.h"
+#include "printed_report.h"
 #include "table_builder.h"
 
 namespace dorvalix {
@@ -491,6 +492,26 @@ TEST_F(FileCommands, ReportToTheClipboardAndToAFile) {
     EXPECT_EQ(ReadText(dir.Path("result.out")), kept);
     EXPECT_TRUE(ui.Texts(Call::Message).empty());
     EXPECT_TRUE(ui.Texts(Call::Error).empty());
+}
+
+// Include empties a row's Qo - Qc; Exclude then Include leaves the run's table as it was,
+// and every report still writes each residual the run computed.
+TEST_F(FileCommands, ExcludeThenIncludeKeepsEveryResidualInTheReports) {
+    ReadAndExecute();
+    Run(N22Click);
+    const std::string before = ui.Texts(Call::SetClipboard).at(0);
+    const std::vector<PrintText> printedBefore =
+        LayOutPrintedReport(ReportInputOf(*state), {117, 74, 6816});
+    Select(0, 3);
+    Run(N20Click);
+    Run(N21Click);
+    ASSERT_TRUE(Cell(4, 3).empty());
+    ui.calls.clear();
+    Run(N22Click);
+    ASSERT_EQ(ui.Texts(Call::SetClipboard).size(), 1u);
+    EXPECT_EQ(ui.Texts(Call::SetClipboard)[0], before);
+    EXPECT_NE(before.find(kDiopsideReportRow3), std::string::npos);
+    EXPECT_EQ(LayOutPrintedReport(ReportInputOf(*state), {117, 74, 6816}), printedBefore);
 }
 
 TEST_F(FileCommands, TheReportFollowsTheLanguageAndTheClock) {

@@ -6,6 +6,7 @@
 #include <locale.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -71,7 +72,7 @@ TEST(DetailsReport, WorkedExample) {
         "    6    0     4     1    0.4984      -0.4145    0.0427",
         "    7    1     5     0    0.7824      -0.0106    0.0001",
         "",
-        "Figures of merit (lattice C, wavelength 1.54178 Å)",
+        "Figures of merit (fit on Q, lattice C, wavelength 1.54178 Å)",
         " M(7) = 40.4",
         " F(7) = 13.8 (0.0106, 48)",
         "",
@@ -88,7 +89,7 @@ TEST(DetailsReport, FitOnTwoThetaAndJapanese) {
     EXPECT_EQ(lines[18], "回帰診断（格子 C）");
     EXPECT_EQ(lines[19], "   行    h     k     l    てこ比  スチューデント化残差  クック距離");
     EXPECT_EQ(lines[20], "    1    2     2     0    0.1027                1.6090      0.0741");
-    EXPECT_EQ(lines[28], "性能指数（格子 C、波長 1.54178 Å）");
+    EXPECT_EQ(lines[28], "性能指数（2θ でのフィット、ゼロ点補正あり、格子 C、波長 1.54178 Å）");
     const std::vector<std::string> fit(lines.begin() + 32, lines.end());
     EXPECT_EQ(fit, (std::vector<std::string>{
                        "2θでのフィット（ゼロ点補正を精密化）", " ゼロ点    0.10(3) °",
@@ -139,6 +140,10 @@ TEST(Cif, WorkedExample) {
               "_cell_angle_gamma                 90\n"
               "_cell_volume                      440.3(13)\n"
               "_cell_measurement_reflns_used     6\n"
+              "# figures of merit of this fit, counting the reflections lattice C allows\n"
+              "_dorvalix_refine_lattice_centring C\n"
+              "_dorvalix_refine_de_Wolff_M       33.3\n"
+              "_dorvalix_refine_de_Wolff_M_lines 6\n"
               "\n"
               "loop_\n"
               "_refln_index_h\n"
@@ -147,13 +152,14 @@ TEST(Cif, WorkedExample) {
               "_dorvalix_refln_d_spacing_obs\n"
               "_refln_d_spacing\n"
               "_refln_include_status\n"
-              "2 2 0 3.23 3.23472 o\n"
-              "1 3 -1 2.566 2.56686 o\n"
-              "3 1 1 2.304 . x\n"
-              "3 3 0 2.157 2.15648 o\n"
-              "3 3 -1 2.134 2.13384 o\n"
-              "0 4 1 2.043 2.04271 o\n"
-              "1 5 0 1.755 1.75503 o\n");
+              "_dorvalix_refln_absent_under_centring\n"
+              "2 2 0 3.23 3.23472 o no\n"
+              "1 3 -1 2.566 2.56686 o no\n"
+              "3 1 1 2.304 . x no\n"
+              "3 3 0 2.157 2.15648 o no\n"
+              "3 3 -1 2.134 2.13384 o no\n"
+              "0 4 1 2.043 2.04271 o no\n"
+              "1 5 0 1.755 1.75503 o no\n");
 }
 
 TEST(Cif, FitOnTwoThetaWithItsWavelength) {
@@ -178,7 +184,23 @@ TEST(Cif, FitOnTwoThetaWithItsWavelength) {
     }
     // d_calc of the fit on 2θ (the d read stay as they are: the zero shift of 0.10° is
     // what separates them).
-    EXPECT_NE(cif.find("\n2 2 0 3.23 3.24176 o\n"), std::string::npos) << cif;
+    EXPECT_NE(cif.find("\n2 2 0 3.23 3.24176 o no\n"), std::string::npos) << cif;
+    // With the measurement's wavelength F(n) is written too, of this fit.
+    const std::string f = "_dorvalix_refine_Smith_Snyder_F   " +
+                          FormatAtDecimalPlace(*ex.details.merit.f.value, 1) + "\n";
+    EXPECT_EQ(ex.details.merit.fit, DetailsFit::TwoTheta);
+    EXPECT_NE(cif.find(f), std::string::npos) << cif;
+    EXPECT_NE(cif.find("_dorvalix_refine_Smith_Snyder_F_lines 7\n"), std::string::npos);
+
+    // Under I the sum h + k + l of 1 3 −1 is odd: the loop marks the line absent.
+    DetailsOptions i;
+    i.lattice = Centring::I;
+    const Example body({}, i);
+    in.details = &body.details;
+    const std::string icif = BuildCif(in);
+    EXPECT_NE(icif.find("\n1 3 -1 2.566 2.56689 o yes\n"), std::string::npos) << icif;
+    EXPECT_NE(icif.find("\n2 2 0 3.23 3.23483 o no\n"), std::string::npos) << icif;
+    EXPECT_NE(icif.find("_dorvalix_refine_lattice_centring I\n"), std::string::npos);
 }
 
 // --- CSV ----------------------------------------------------------------------------------
@@ -231,6 +253,8 @@ TEST_F(CommaLocale, NumbersKeepTheirDot) {
     EXPECT_EQ(SuText(ex.details.direct, 0), "9.753(7)");
 }
 
+// Every record's numbers hang together as the quantities they name: checked by parsing
+// them back, for the included rows and for the excluded one (the fit's prediction).
 TEST(Csv, WorkedExample) {
     const Example ex({3});
     const std::string csv = BuildObservationCsv(ex.state->table, ex.details);
@@ -242,18 +266,40 @@ TEST(Csv, WorkedExample) {
     EXPECT_EQ(lines[0],
               "row,h,k,l,d_obs,d_calc,d_diff,q_obs,q_calc,q_diff,two_theta_obs,two_theta_calc,"
               "leverage,studentized,cook,excluded");
-    // The excluded row keeps what the observation gives: d, Q and 2θ.
-    EXPECT_EQ(lines[3], "3,3,1,1,2.304,,,0.18838011188271605,,,39.094933094245589,,,,,true");
-    // An included row: every value at 17 digits, from the details.
-    const ObservationDetails& o = ex.details.observations[0];
-    EXPECT_EQ(lines[1], "1,2,2,0,3.23," + CsvNumber(o.dCalc) + "," + CsvNumber(o.dObs - o.dCalc) +
-                            "," + CsvNumber(o.qObs) + "," + CsvNumber(o.qCalc) + "," +
-                            CsvNumber(o.qObs - o.qCalc) + "," + CsvNumber(o.twoThetaObs) + "," +
-                            CsvNumber(o.twoThetaCalc) + "," + CsvNumber(o.leverage) + "," +
-                            CsvNumber(o.studentized) + "," + CsvNumber(o.cook) + ",false");
     EXPECT_TRUE(lines[1].starts_with("1,2,2,0,3.23,3.2347248889735639,-0.0047248889735639"))
         << lines[1];
-    EXPECT_TRUE(lines[7].ends_with(",false"));
+    for (std::size_t r = 1; r < lines.size(); ++r) {
+        std::vector<std::string> f;
+        std::istringstream line(lines[r]);
+        for (std::string field; std::getline(line, field, ',');)
+            f.push_back(field);
+        if (lines[r].ends_with(',')) f.emplace_back();
+        ASSERT_EQ(f.size(), 16u) << lines[r];
+        const auto v = [&](std::size_t i) { return std::strtold(f[i].c_str(), nullptr); };
+        const bool excluded = r == 3;
+        EXPECT_EQ(f[15], excluded ? "true" : "false");
+        EXPECT_EQ(f[12].empty(), excluded) << "leverage only for fitted lines";
+        const long double dObs = v(4), dCalc = v(5), qObs = v(7), qCalc = v(8);
+        EXPECT_NEAR(static_cast<double>(qObs * dObs * dObs), 1, 1e-15);
+        EXPECT_NEAR(static_cast<double>(qCalc * dCalc * dCalc), 1, 1e-15);
+        EXPECT_NEAR(static_cast<double>(v(6)), static_cast<double>(dObs - dCalc), 1e-15);
+        EXPECT_NEAR(static_cast<double>(v(9)), static_cast<double>(qObs - qCalc), 1e-15);
+        EXPECT_NEAR(static_cast<double>(v(10)),
+                    2 * std::asin(1.54178 / (2 * static_cast<double>(dObs))) * 180 / M_PI, 1e-11);
+        EXPECT_NEAR(static_cast<double>(v(11)),
+                    2 * std::asin(1.54178 / (2 * static_cast<double>(dCalc))) * 180 / M_PI, 1e-11);
+    }
+    // 3 1 1 did not take part: the fit without it predicts 2.30343 Å, 0.00057 Å below.
+    EXPECT_TRUE(lines[3].starts_with("3,3,1,1,2.304,2.30342638")) << lines[3];
+}
+
+// An excluded row whose d is no number for the fit keeps its text and gets no prediction.
+TEST(Csv, ExcludedRowWithANegativeD) {
+    Example ex({3});
+    ex.state->table.Cell(0, 3) = " -2.304";
+    ex.details = ComputeRefinementDetails(*ex.state, {});
+    const std::string csv = BuildObservationCsv(ex.state->table, ex.details);
+    EXPECT_NE(csv.find("\r\n3,3,1,1,-2.304,,,,,,,,,,,true\r\n"), std::string::npos) << csv;
 }
 
 // With a fit on 2θ its own values follow, for every included line; an excluded one has none.
@@ -282,15 +328,19 @@ TEST(Csv, FitOnTwoThetaAddsItsColumns) {
     for (std::size_t r = 1; r < records.size(); ++r) {
         ASSERT_EQ(records[r].size(), 21u) << r;
         if (r == 3) {
-            EXPECT_EQ(std::vector<std::string>(records[r].begin() + 15, records[r].end()),
-                      (std::vector<std::string>{"true", "", "", "", "", ""}));
+            // Excluded: the 2θ fit's prediction, without diagnostics.
+            EXPECT_EQ(records[r][15], "true");
+            EXPECT_FALSE(records[r][16].empty());
+            EXPECT_FALSE(records[r][17].empty());
+            EXPECT_EQ(std::vector<std::string>(records[r].begin() + 18, records[r].end()),
+                      (std::vector<std::string>{"", "", ""}));
             continue;
         }
         for (std::size_t f = 16; f < 21; ++f)
             EXPECT_FALSE(records[r][f].empty()) << r << " " << f;
         // The d of the fit on 2θ, as the CIF's reflection loop writes it.
         const std::string d = FormatAtDecimalPlace(ParseReal(records[r][16]), 5);
-        EXPECT_NE(cif.find(" " + d + " o\n"), std::string::npos) << d;
+        EXPECT_NE(cif.find(" " + d + " o no\n"), std::string::npos) << d;
     }
 }
 

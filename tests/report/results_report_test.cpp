@@ -180,9 +180,10 @@ TEST(ResultsReport, ObservationLineColumns) {
         t.Cell(1, 1) = h;
         t.Cell(2, 1) = k;
         t.Cell(3, 1) = l;
-        t.Cell(4, 1) = " +0.00001";
+        t.Cell(4, 1) = "";  // emptied by Include: the report takes the run's value
         res.dCalc[1] = dCalc;
         res.dDiff[1] = 0;
+        res.qDiff[1] = 0.0000102L;
         return ReportObservationLine(t, 1, res, 1);
     };
     EXPECT_EQ(line(" 1.2346", " 1", "-10", "-100", 1.23456789L),
@@ -193,8 +194,29 @@ TEST(ResultsReport, ObservationLineColumns) {
     EXPECT_EQ(small, " 10     0   1234512.3457   1.23457   +0.00000    +0.00001");
     EXPECT_EQ(large, " 10     0   1234512.3457  12.34568   +0.00000    +0.00001");
     EXPECT_EQ(small.find('.', 24), large.find('.', 24));
-    // An observed d longer than nine characters is cut.
-    EXPECT_EQ(line(" 1.23456789", " 1", " 1", " 1", 1.23456789L).substr(18, 10), " 1.234567 ");
+    // An observed d longer than nine characters is written whole, never cut to another
+    // number; the line shifts, with a blank before the calculated d even from 10 up.
+    EXPECT_EQ(line(" 1.23456789", " 1", " 1", " 1", 1.23456789L),
+              "  1     1     1    1.23456789 1.23457   +0.00000    +0.00001");
+    EXPECT_EQ(line(" 1.23456789", " 1", " 1", " 1", 12.3456789L),
+              "  1     1     1    1.23456789 12.34568   +0.00000    +0.00001");
+}
+
+// A cell text longer than its eleven columns is written whole, one blank after it.
+TEST(ResultsReport, LongCellTextsAreWrittenWhole) {
+    Report report = Example();
+    ResultsPanel& panel = report.state.panel;
+    panel.direct[0][1] = "1.0015821E12";
+    panel.direct[6][1] = "9.8453879E599";
+    panel.direct[1][1] = " 12345.67891";  // eleven characters: whole, then a blank
+    ResultsReportInput in;
+    in.panel = &panel;
+    in.table = &report.state.table;
+    in.result = &report.state.result;
+    const std::vector<std::string> lines = BuildResultsReport(in);
+    EXPECT_EQ(lines[15],
+              "1.0015821E12 12345.67891 5.25528    -----      105.833    -----      "
+              "9.8453879E599 ");
 }
 
 TEST(ResultsReport, JoinedWithCrLfAfterEveryLine) {

@@ -6,6 +6,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
+#include <QFontInfo>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
@@ -69,6 +70,10 @@ TEST(VersionWindows, JapaneseWindow) {
     EXPECT_TRUE(form2.Label1->font().bold());
     EXPECT_EQ(form2.Label1->font().pixelSize(), 21);
     EXPECT_EQ(form2.Label1->font().family(), "IPAMincho");
+    // The face the label is drawn with, not only the one asked for: bold IPAMincho has no
+    // bold file, and a bold face of another family must not stand in for it.
+    EXPECT_EQ(QFontInfo(form2.Label1->font()).family(), "IPAMincho");
+    EXPECT_TRUE(QFontInfo(form2.Label1->font()).bold());
     EXPECT_EQ(form2.Label2->text(), "Dorvalix Ver. 2.20");
     EXPECT_EQ(form2.Label2->palette().color(QPalette::WindowText), kTeal);
     EXPECT_TRUE(form2.Label2->font().bold());

@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "cell_constant_dialog.h"
+#include "crystal_system.h"
 #include "hkl_table_window.h"
 #include "main_commands.h"
 #include "main_window.h"
@@ -72,9 +73,10 @@ TEST_F(HklWidgets, WindowAndTableGeometry) {
     QWidget* client = form7->StringGrid2->parentWidget();
     const QRect inside = client->rect();
     QList<QWidget*> controls = {
-        form7->StringGrid2, form7->StringGrid3, form7->Label1,  form7->Label2, form7->Label3,
-        form7->Label4,      form7->Label5,      form7->Label6,  form7->Label7, form7->Label8,
-        form7->Label9,      form7->Label10,     form7->Label11, form7->Image1};
+        form7->StringGrid2, form7->StringGrid3, form7->Label1,         form7->Label2,
+        form7->Label3,      form7->Label4,      form7->Label5,         form7->Label6,
+        form7->Label7,      form7->Label8,      form7->Label9,         form7->Label10,
+        form7->Label11,     form7->Image1,      form7->LatticeCaption, form7->LatticeShown};
     EXPECT_TRUE(inside.contains(table->geometry()));
     for (int i = 0; i < controls.size(); ++i) {
         const QRect r = controls[i]->geometry();
@@ -89,9 +91,9 @@ TEST_F(HklWidgets, WindowAndTableGeometry) {
         main->settings.lang = code;
         main->label3 = code == std::string("e") ? "Monoclinic(ganma<>90)" : "単斜晶系(γ≠90)";
         form7->ShowWindow();
-        for (QLabel* label :
-             {form7->Label1, form7->Label2, form7->Label3, form7->Label4, form7->Label5,
-              form7->Label6, form7->Label7, form7->Label8, form7->Label10}) {
+        for (QLabel* label : {form7->Label1, form7->Label2, form7->Label3, form7->Label4,
+                              form7->Label5, form7->Label6, form7->Label7, form7->Label8,
+                              form7->Label10, form7->LatticeCaption, form7->LatticeShown}) {
             EXPECT_LE(QFontMetrics(label->font()).horizontalAdvance(label->text()), label->width())
                 << label->objectName().toStdString() << " " << label->text().toStdString();
         }
@@ -186,6 +188,14 @@ TEST_F(HklWidgets, CheckMarksAndLabelsFollowTheState) {
     form7->PresetAction(6)->trigger();  // Mo-Ka
     EXPECT_EQ(form7->Label7->text(), "Mo-Ka");
     EXPECT_EQ(form7->Label8->text(), "0.710678");
+    // The X-ray menu marks the line in force, or the typed wavelength.
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(form7->PresetAction(i)->isChecked(), i == 6) << i;
+    EXPECT_FALSE(form7->Action(HklControl::N6)->isChecked());
+    ui.inputs = {"1.5406"};
+    form7->Action(HklControl::N6)->trigger();
+    EXPECT_FALSE(form7->PresetAction(6)->isChecked());
+    EXPECT_TRUE(form7->Action(HklControl::N6)->isChecked());
     ui.inputs = {""};
     form7->Action(HklControl::N13)->trigger();
     EXPECT_EQ(form7->Label10->text(), "  1.5");
@@ -331,6 +341,42 @@ TEST_F(CellDialogWidget, TypingEnterAndClose) {
     EXPECT_TRUE(ui.Texts(Call::Error).empty());
 }
 
+// From the keyboard alone: Escape in an editor gives the cell its text back; Tab after the
+// last value reaches the button instead of wrapping round the grid.
+TEST_F(CellDialogWidget, EscapeRestoresTheCellAndTabReachesTheButton) {
+    form7->ShowWindow();
+    form8->ShowWindow();
+    form8->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form8.get()));
+    QTableView* grid = form8->StringGrid1;
+    auto* delegate = qobject_cast<GridCellDelegate*>(grid->itemDelegate());
+    const char* values[] = {"   5.430", "5.430", "5.430", "90", "90", "90"};
+    for (std::size_t r = 0; r < 6; ++r)
+        form8->State().grid[r][1] = values[r];
+    form8->SyncFromState();
+    grid->setFocus();
+    grid->setCurrentIndex(grid->model()->index(0, 1));
+    QTest::keyClick(grid, Qt::Key_9);
+    ASSERT_NE(delegate->OpenEditor(), nullptr);
+    QTest::keyClick(delegate->OpenEditor(), Qt::Key_9);
+    EXPECT_EQ(Value(0), "99");  // every keystroke is in the grid's text
+    QTest::keyClick(delegate->OpenEditor(), Qt::Key_Escape);
+    EXPECT_EQ(delegate->OpenEditor(), nullptr);
+    EXPECT_EQ(Value(0), "   5.430");
+    EXPECT_TRUE(form8->isVisible());  // Escape cancels the edit, not the dialog
+    // Ctrl+Tab leaves the grid from any cell; Tab from the last one.
+    QTest::keyClick(grid, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::focusWidget(), form8->BitBtn1);
+    grid->setFocus();
+    grid->setCurrentIndex(grid->model()->index(4, 1));
+    QTest::keyClick(grid, Qt::Key_Tab);
+    EXPECT_EQ(grid->currentIndex(), grid->model()->index(5, 1));
+    QTest::keyClick(grid, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), form8->BitBtn1);
+    QTest::keyClick(form8->BitBtn1, Qt::Key_Space);
+    EXPECT_FALSE(form8->isVisible());
+}
+
 TEST_F(CellDialogWidget, CloseBoxStoresNothing) {
     form7->ShowWindow();
     form8->ShowWindow();
@@ -407,10 +453,40 @@ TEST_F(HklWidgets, LatticeMenuChecksOneCentring) {
     EXPECT_TRUE(form7->LatticeAction(Centring::I)->isChecked());
     EXPECT_FALSE(form7->LatticeAction(Centring::F)->isChecked());
     EXPECT_EQ(form7->LatticeAction(Centring::I)->text(), "&I  body centred");
+    // The window says which centring filters the table: the stored one before a table is
+    // made, then the table's own until the next Calculate.
+    EXPECT_EQ(form7->LatticeShown->text(), "I  body centred");
+    EXPECT_EQ(form7->LatticeCaption->text(), "Lattice Centring");
+    Execute();
+    form7->ShowWindow();                       // the refined cell and its range
+    form7->Action(HklControl::N2)->trigger();  // Calculate
+    ASSERT_FALSE(form7->State().hkl.table.empty());
+    form7->LatticeAction(Centring::F)->trigger();
+    EXPECT_EQ(form7->LatticeShown->text(), "I  body centred");
+    form7->Action(HklControl::N2)->trigger();
+    EXPECT_EQ(form7->LatticeShown->text(), "F  face-centred");
     main->settings.lang = "j";
     form7->ShowWindow();
     EXPECT_EQ(menu->title(), "格子の型");
     EXPECT_EQ(form7->LatticeAction(Centring::P)->text(), "P  単純格子");
+    EXPECT_EQ(form7->LatticeShown->text(), "F  面心格子");
+}
+
+// F10 opens the first menu, as in the main window; the emblem's points stay inside its frame.
+TEST_F(HklWidgets, F10OpensTheMenuBarAndTheEmblemIsWhole) {
+    form7->show();
+    form7->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form7.get()));
+    QTest::keyClick(form7.get(), Qt::Key_F10);
+    EXPECT_EQ(form7->MainMenu1->activeAction(), form7->MainMenu1->actions().first());
+    if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+    const QImage emblem = form7->Image1->pixmap().toImage();
+    ASSERT_EQ(emblem.size(), QSize(32, 32));
+    for (int y = 1; y < 31; ++y) {
+        // The column inside the right border holds at most the fringe of a point.
+        EXPECT_GT(qRed(emblem.pixel(30, y)), 120) << y;
+        EXPECT_EQ(emblem.pixel(31, y), QColor(Qt::black).rgb()) << y;
+    }
 }
 
 // The busy pointer of the running program: the wait cursor over every window, nested

@@ -157,6 +157,30 @@ TEST_F(Keyboard, AKeyboardOnlyUserTypesChoosesRunsAndSavesAReport) {
     EXPECT_NE(test::ReadText(report).find("Dorvalix Ver. 2.20"), std::string::npos);
 }
 
+// A slip is undone: Escape while typing in a cell gives it back the text from before.
+TEST_F(Keyboard, EscapeCancelsAnEdit) {
+    form->StringGrid1->setFocus();
+    TypeInGrid("3.23");
+    form->State().gridCurrent = {0, 1};
+    form->SyncFromState();
+    for (const char c : std::string("9.99"))
+        QTest::keyClick(QApplication::focusWidget(), c);
+    EXPECT_EQ(form->State().calc.table.Cell(0, 1), "9.99");
+    Key(Qt::Key_Escape);
+    EXPECT_EQ(form->State().calc.table.Cell(0, 1), " 3.23");  // as Enter left it
+    EXPECT_EQ(QApplication::focusWidget(), form->StringGrid1);
+}
+
+TEST_F(Keyboard, TheLanguageMenuMarksTheLanguageInForce) {
+    EXPECT_TRUE(form->Action(Control::English2)->isChecked());
+    EXPECT_FALSE(form->Action(Control::Japanese1)->isChecked());
+    form->Action(Control::Japanese1)->trigger();
+    EXPECT_FALSE(form->Action(Control::English2)->isChecked());
+    EXPECT_TRUE(form->Action(Control::Japanese1)->isChecked());
+    form->Action(Control::Japanese1)->trigger();  // again: it stays marked
+    EXPECT_TRUE(form->Action(Control::Japanese1)->isChecked());
+}
+
 TEST_F(Keyboard, QtsOwnTextsFollowTheLanguage) {
     const auto cancel = [] { return QCoreApplication::translate("QPlatformTheme", "Cancel"); };
     EXPECT_EQ(cancel(), "Cancel");

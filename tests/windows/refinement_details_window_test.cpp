@@ -11,6 +11,7 @@
 #include <QChartView>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLegendMarker>
@@ -20,12 +21,15 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScatterSeries>
+#include <QScreen>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTest>
 #include <QToolTip>
 #include <QValueAxis>
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -107,18 +111,18 @@ TEST_F(DetailsWidgets, TableRowsAndTheirMarks) {
     Execute();
     form10->Open();
     ASSERT_EQ(Table()->rowCount(), 7);
-    ASSERT_EQ(Table()->columnCount(), 11);
+    ASSERT_EQ(Table()->columnCount(), 14);
     QStringList headers;
-    for (int c = 0; c < 11; ++c)
+    for (int c = 0; c < 14; ++c)
         headers << Table()->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
-    EXPECT_EQ(headers,
-              (QStringList{"Row", "h", "k", "l", "d obs (Å)", "d calc (Å)", "Δd (Å)", "Δ2θ (°)",
-                           "Leverage", "Studentised residual", "Cook's distance"}));
+    EXPECT_EQ(headers, (QStringList{"Row", "h", "k", "l", "d obs (Å)", "d calc (Å)", "Δd (Å)",
+                                    "2θ obs (°)", "2θ calc (°)", "Δ2θ (°)", "ΔQ (Å⁻²)", "Leverage",
+                                    "Studentised residual", "Cook's distance"}));
     QStringList first;
-    for (int c = 0; c < 11; ++c)
+    for (int c = 0; c < 14; ++c)
         first << Data(0, c, Qt::DisplayRole).toString();
-    EXPECT_EQ(first, (QStringList{"1", "2", "2", "0", "3.23", "3.23483", "-0.00483", "0.0421",
-                                  "0.1027", "1.6090", "0.0741"}));
+    EXPECT_EQ(first, (QStringList{"1", "2", "2", "0", "3.23", "3.23483", "-0.00483", "27.6156",
+                                  "27.5735", "0.0421", "0.000286", "0.1027", "1.6090", "0.0741"}));
     // Lattice I: the four lines with h + k + l odd are drawn blue and italic.
     form10->LatticeBox->setCurrentIndex(static_cast<int>(Centring::I));
     emit form10->LatticeBox->activated(static_cast<int>(Centring::I));
@@ -141,21 +145,30 @@ TEST_F(DetailsWidgets, OutlierRowIsShadedAndItsMarkerStandsApart) {
     ExecuteWithOutlier();
     form10->Open();
     ASSERT_EQ(Table()->rowCount(), 20);
+    // Outliers and influential lines are shaded alike; the misread fourth line is one.
+    int shaded = 0;
     for (int r = 0; r < 20; ++r) {
-        const QVariant background = Data(r, 9, Qt::BackgroundRole);
-        EXPECT_EQ(background.isValid(), r == 3) << r;
-        if (r == 3) {
+        const DetailsRow& row = form10->State().rows[static_cast<std::size_t>(r)];
+        const QVariant background = Data(r, 12, Qt::BackgroundRole);
+        EXPECT_EQ(background.isValid(), row.outlier || row.influential) << r;
+        if (background.isValid()) {
+            ++shaded;
             EXPECT_EQ(background.value<QBrush>().color(), kOutlierBackground);
         }
     }
-    EXPECT_EQ(form10->PointSeries->count(), 19);
-    ASSERT_EQ(form10->OutlierSeries->count(), 1);
+    EXPECT_TRUE(form10->State().rows[3].outlier);
+    EXPECT_EQ(form10->OutlierSeries->count(), shaded);
+    EXPECT_EQ(form10->PointSeries->count(), 20 - shaded);
     EXPECT_NE(form10->OutlierSeries->markerShape(), form10->PointSeries->markerShape());
     EXPECT_NE(form10->OutlierSeries->color(), form10->PointSeries->color());
-    // The marker is the misread line's: at its 2θ, with its residual.
-    const PlotPoint& outlier = form10->State().plot.outliers[0];
-    EXPECT_EQ(form10->OutlierSeries->at(0), QPointF(outlier.x, outlier.y));
-    EXPECT_TRUE(outlier.tip.starts_with("3 1 1"));
+    // The misread line's marker is among them: at its 2θ, with its residual.
+    const std::vector<PlotPoint>& outliers = form10->State().plot.outliers;
+    const auto misread = std::find_if(outliers.begin(), outliers.end(), [](const PlotPoint& p) {
+        return p.tip.starts_with("3 1 1") && p.tip.find("\noutlier") != std::string::npos;
+    });
+    ASSERT_NE(misread, outliers.end());
+    EXPECT_EQ(form10->OutlierSeries->at(static_cast<int>(misread - outliers.begin())),
+              QPointF(misread->x, misread->y));
 }
 
 TEST_F(DetailsWidgets, ChartOfTheWorkedExampleAndItsRedraw) {
@@ -177,7 +190,13 @@ TEST_F(DetailsWidgets, ChartOfTheWorkedExampleAndItsRedraw) {
     for (QLegendMarker* marker : chart->legend()->markers(form10->ZeroLine))
         EXPECT_FALSE(marker->isVisible());
     EXPECT_EQ(form10->PointSeries->name(), "Reflections");
-    EXPECT_EQ(form10->OutlierSeries->name(), "Outlier: |t| > 3");
+    EXPECT_EQ(form10->OutlierSeries->name(), "Outliers, influential");
+    // Kinds of marker the plot does not hold are not in the legend.
+    for (QScatterSeries* empty :
+         {form10->OutlierSeries, form10->ExcludedSeries, form10->AbsentSeries}) {
+        for (QLegendMarker* marker : chart->legend()->markers(empty))
+            EXPECT_FALSE(marker->isVisible()) << empty->objectName().toStdString();
+    }
     EXPECT_EQ(form10->XAxis->titleText(), "2θ obs (°)");
     EXPECT_EQ(form10->YAxis->titleText(), "ΔQ obs − calc (Å⁻²)");
     // The axes hold every marker, the y axis symmetric about the zero line.
@@ -194,7 +213,7 @@ TEST_F(DetailsWidgets, ChartOfTheWorkedExampleAndItsRedraw) {
     QTest::mouseClick(form10->FitZeroShift, Qt::LeftButton);
     EXPECT_EQ(form10->State().fit, DetailsFitChoice::TwoThetaZeroShift);
     EXPECT_EQ(form10->YAxis->titleText(), "Δ2θ obs − calc (°)");
-    ASSERT_EQ(form10->PointSeries->count(), 7);
+    ASSERT_EQ(form10->PointSeries->count() + form10->OutlierSeries->count(), 7);
     EXPECT_EQ(form10->PointSeries->at(0).y(), plot.points[0].y);
     EXPECT_GT(std::fabs(plot.points[0].y), 1e-3);  // degrees now, not Å⁻²
     EXPECT_EQ(form10->CellText->text().split('\n').first(), "a = 9.78(1) Å");
@@ -224,19 +243,19 @@ TEST_F(DetailsWidgets, HeaderClicksSort) {
     form10->Open();
     form10->show();
     QHeaderView* header = form10->ReflectionGrid->horizontalHeader();
-    const int x = header->sectionViewportPosition(9) + header->sectionSize(9) / 2;
+    const int x = header->sectionViewportPosition(12) + header->sectionSize(12) / 2;
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
     QStringList rows;
     for (int r = 0; r < 7; ++r)
         rows << Data(r, 0, Qt::DisplayRole).toString();
     EXPECT_EQ(rows, (QStringList{"4", "5", "6", "3", "7", "2", "1"}));
-    EXPECT_EQ(Table()->headerData(9, Qt::Horizontal, Qt::DisplayRole).toString(),
+    EXPECT_EQ(Table()->headerData(12, Qt::Horizontal, Qt::DisplayRole).toString(),
               "Studentised residual ▲");
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
     EXPECT_EQ(Data(0, 0, Qt::DisplayRole).toString(), "1");
-    EXPECT_EQ(Table()->headerData(9, Qt::Horizontal, Qt::DisplayRole).toString(),
+    EXPECT_EQ(Table()->headerData(12, Qt::Horizontal, Qt::DisplayRole).toString(),
               "Studentised residual ▼");
-    EXPECT_EQ(Table()->headerData(8, Qt::Horizontal, Qt::DisplayRole).toString(), "Leverage");
+    EXPECT_EQ(Table()->headerData(11, Qt::Horizontal, Qt::DisplayRole).toString(), "Leverage");
 }
 
 TEST_F(DetailsWidgets, FollowsTheMainWindowAndEmptiesItself) {
@@ -291,7 +310,7 @@ TEST_F(DetailsWidgets, CaptionsInBothLanguagesFitTheirControls) {
         QApplication::processEvents();
         const bool ja = language == Japanese1Click;
         EXPECT_EQ(form10->windowTitle(), ja ? "精密化の詳細" : "Refinement Details");
-        EXPECT_EQ(form10->CopyButton->text(), ja ? "コピー" : "Copy");
+        EXPECT_EQ(form10->CopyButton->text(), ja ? "コピー" : "&Copy");
         EXPECT_EQ(form10->OptionsBox->title(), ja ? "計算条件" : "Options");
         // Nothing is cut off: each control is at least as wide as its text needs.
         for (QAbstractButton* b : form10->findChildren<QAbstractButton*>()) {
@@ -305,6 +324,60 @@ TEST_F(DetailsWidgets, CaptionsInBothLanguagesFitTheirControls) {
         for (QComboBox* c : {form10->WavelengthBox, form10->LatticeBox})
             EXPECT_GE(c->width(), c->sizeHint().width()) << c->objectName().toStdString();
     }
+}
+
+// Every control is reached by Tab (the table lets it through), the English buttons carry
+// their letters, Escape closes the window.
+TEST_F(DetailsWidgets, KeyboardReachesEveryControlAndEscapeCloses) {
+    Execute();
+    form10->Open();
+    form10->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form10.get()));
+    form10->WavelengthBox->setFocus();
+    QSet<QWidget*> reached;
+    for (int i = 0; i < 40 && QApplication::focusWidget(); ++i) {
+        reached.insert(QApplication::focusWidget());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             form10->ReflectionGrid, form10->CopyButton, form10->CifButton, form10->CsvButton,
+             form10->PlotButton, form10->ResetZoomButton, form10->CloseButton, form10->LatticeBox})
+        EXPECT_TRUE(reached.contains(w)) << w->objectName().toStdString();
+    EXPECT_EQ(form10->CifButton->text(), "Save C&IF...");
+    EXPECT_EQ(form10->CloseButton->text(), "C&lose");
+    EXPECT_EQ(form10->FitZeroShift->text(), "on 2θ with &zero shift");
+    form10->ReflectionGrid->setFocus();
+    QTest::keyClick(form10->ReflectionGrid, Qt::Key_Escape);
+    EXPECT_FALSE(form10->isVisible());
+}
+
+// An empty plot shows no axes and no legend.
+TEST_F(DetailsWidgets, AnEmptyPlotShowsNoAxesNorLegend) {
+    form10->Open();
+    EXPECT_TRUE(form10->State().plot.Empty());
+    EXPECT_FALSE(form10->XAxis->isVisible());
+    EXPECT_FALSE(form10->YAxis->isVisible());
+    EXPECT_FALSE(form10->Chart->legend()->isVisible());
+    Execute();
+    EXPECT_TRUE(form10->XAxis->isVisible());
+    EXPECT_TRUE(form10->Chart->legend()->isVisible());
+}
+
+// The window opens beside the main window where the screen has room.
+TEST(DetailsPlacement, BesideTheMainWindow) {
+    const QRect screen(0, 0, 1920, 1080);
+    const struct {
+        QRect main;
+        QSize frame;
+        QPoint at;
+    } cases[] = {
+        {{100, 50, 660, 640}, {1120, 800}, {760, 50}},    // room on the right
+        {{900, 50, 660, 640}, {800, 700}, {100, 50}},     // only on the left
+        {{600, 50, 660, 640}, {1120, 800}, {800, 50}},    // no room: right-aligned, over it
+        {{100, 600, 660, 400}, {1120, 800}, {760, 280}},  // kept within the screen's height
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(BesidePosition(screen, c.main, c.frame), c.at) << c.main.x() << "," << c.main.y();
 }
 
 TEST_F(DetailsWidgets, PlotRendersAsPngAndSvg) {
