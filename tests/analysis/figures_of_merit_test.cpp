@@ -132,8 +132,20 @@ TEST(FiguresOfMerit, TwentyAndThirtyLines) {
     const long double limit = std::sin(std::asin(s30) * (1 + 1e-9L));
     const long double q30 = 4 * limit * limit / (0.710678L * 0.710678L);
     EXPECT_EQ(*d.merit.f.nPoss, std::upper_bound(lines.begin(), lines.end(), q30) - lines.begin());
-    EXPECT_NEAR(static_cast<double>(*d.merit.f.value),
-                static_cast<double>(30 / (*d.merit.f.meanAbsD2Theta * *d.merit.f.nPoss)), 1e-9);
+    // Δ of the 30 lines of lowest Q, from their 2θ written here.
+    std::vector<std::pair<long double, long double>> byQ;  // Q obs, |Δ2θ|
+    for (const ObservationDetails& o : d.observations) {
+        const long double degrees = 180 / std::acos(-1.0L);
+        const long double qc = test::QOf(fitted, o.h, o.k, o.l);
+        byQ.emplace_back(o.qObs, std::fabs(2 * std::asin(0.710678L / (2 * o.dObs)) * degrees -
+                                           2 * std::asin(0.710678L * std::sqrt(qc) / 2) * degrees));
+    }
+    std::sort(byQ.begin(), byQ.end());
+    long double delta = 0;
+    for (int i = 0; i < 30; ++i)
+        delta += byQ[static_cast<std::size_t>(i)].second / 30;
+    EXPECT_NEAR(static_cast<double>(*d.merit.f.value / (30 / (delta * *d.merit.f.nPoss))), 1,
+                1e-9);
     EXPECT_GT(*d.merit.m.value, 10);  // a right cell
 }
 

@@ -72,10 +72,53 @@ TEST_F(DiopsideDetails, CovarianceDiagonalIsThePanelsCoefficientDeviation) {
         // Not to the last digit: the panel's residuals use the rounded π in the cosines of
         // the fixed angles (cos(π₀/2) ≈ 5·10⁻¹¹), which moves R by about 10⁻⁸.
         EXPECT_NEAR(static_cast<double>(std::sqrt(details.covariance[r][r]) / sx), 1, 1e-7) << r;
-        for (std::size_t c = 0; c < 4; ++c)
-            EXPECT_EQ(details.covariance[r][c], details.covariance[c][r]);
     }
     EXPECT_NEAR(static_cast<double>(details.residual / state->result.residual), 1, 1e-7);
+    // C·(AᵀA) = s²·I, with the design rows (h², k², l², 2hl) written here: every element of
+    // C, both triangles, against the normal matrix of the observations.
+    long double ata[4][4] = {};
+    for (const ObservationDetails& o : details.observations) {
+        const long double a[4] = {1.0L * o.h * o.h, 1.0L * o.k * o.k, 1.0L * o.l * o.l,
+                                  2.0L * o.h * o.l};
+        for (int i = 0; i < 4; ++i)
+            for (int j = 0; j < 4; ++j)
+                ata[i][j] += a[i] * a[j];
+    }
+    const long double s2 = details.residual / (7 - 4);
+    for (std::size_t r = 0; r < 4; ++r) {
+        for (std::size_t c = 0; c < 4; ++c) {
+            long double product = 0;
+            for (std::size_t j = 0; j < 4; ++j)
+                product += details.covariance[r][j] * ata[j][c];
+            EXPECT_NEAR(static_cast<double>(product / s2), r == c ? 1.0 : 0.0, 1e-9) << r << c;
+        }
+    }
+}
+
+// A design column that is nearly, not exactly, another's (l = h on every line but one): the
+// fit is made, its s.u. are finite, and the two coefficients correlate near −1.
+TEST(RefinementDetails, NearlyDependentColumns) {
+    auto state = std::make_unique<CalculationState>();
+    // a = 4, b = 5, c = 4.3 Å, d to four decimals.
+    test::FillRows(state->table, {{"2.9287", "1", "0", "1"},
+                                  {"1.4644", "2", "0", "2"},
+                                  {"5.0000", "0", "1", "0"},
+                                  {"2.5000", "0", "2", "0"},
+                                  {"2.5271", "1", "1", "1"},
+                                  {"0.9762", "3", "0", "3"},
+                                  {"1.8938", "1", "0", "2"}});
+    state->crystalSystem = kOrthorhombic;
+    ASSERT_TRUE(RunCalculation(*state, Lang::English).completed);
+    const RefinementDetails d = ComputeRefinementDetails(*state, {});
+    ASSERT_EQ(d.covariance.size(), 3u);
+    const long double r13 = d.covariance[0][2] / std::sqrt(d.covariance[0][0] * d.covariance[2][2]);
+    EXPECT_LT(r13, -0.9L);
+    EXPECT_GT(r13, -1.0L);
+    for (std::size_t i = 0; i < 3; ++i) {
+        ASSERT_TRUE(d.direct.su[i]);
+        EXPECT_TRUE(std::isfinite(*d.direct.su[i]));
+    }
+    EXPECT_NEAR(static_cast<double>(d.direct.value[0]), 4.0, 0.01);
 }
 
 TEST_F(DiopsideDetails, Diagnostics) {

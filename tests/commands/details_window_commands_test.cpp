@@ -279,11 +279,19 @@ TEST_F(DetailsWindow, FitOnTwoThetaWithZeroShift) {
     EXPECT_EQ(window->correlationLabels,
               (std::vector<std::string>{"a*²", "b*²", "c*²", "c*a*cos β*", "zero"}));
     ASSERT_EQ(window->correlations.size(), 5u);
+    const auto& c = window->details->twoTheta->covariance;
     for (std::size_t i = 0; i < 5; ++i) {
         EXPECT_EQ(window->correlations[i][i], "1.000");
-        for (std::size_t j = 0; j < 5; ++j)
-            EXPECT_EQ(window->correlations[i][j], window->correlations[j][i]);
+        for (std::size_t j = 0; j < 5; ++j) {
+            EXPECT_EQ(window->correlations[i][j],
+                      FormatAtDecimalPlace(c[i][j] / std::sqrt(c[i][i] * c[j][j]), 3))
+                << i << j;
+        }
     }
+    // A larger zero shift lowers every corrected angle, and so every Q: it correlates
+    // negatively with each coefficient, most with b*² (these lines are rich in k).
+    EXPECT_EQ(window->correlations[4],
+              (std::vector<std::string>{"-0.900", "-0.946", "-0.669", "-0.403", "1.000"}));
     // The residuals in 2θ are the plot's.
     EXPECT_EQ(window->plot.yTitle, "Δ2θ obs − calc (°)");
     const std::vector<PlotPoint> plotted = Plotted();
@@ -595,13 +603,34 @@ TEST_F(DetailsWindow, SavePlotChoosesTheFormatByTheExtension) {
     EXPECT_EQ(rendered.size(), 2u);
 }
 
-TEST_F(DetailsWindow, WithoutADataFileTheNamesAreTheProgramsOwn) {
+// The names proposed: the data file's with another ending, in its folder (a dot in a
+// folder's name is no extension); the program's own without a data file.
+TEST_F(DetailsWindow, ProposedExportNames) {
+    const struct {
+        const char *file, *label, *cif, *plot;
+    } cases[] = {
+        {"/data/run.2/sample.lat", "sample.lat", "/data/run.2/sample.cif",
+         "/data/run.2/sample-residuals.png"},
+        {"/data/run.2/sample", "sample", "/data/run.2/sample.cif",
+         "/data/run.2/sample-residuals.png"},
+        {"/data/a.b.lat", "a.b.lat", "/data/a.b.cif", "/data/a.b-residuals.png"},
+        {"/data/x.lat", "", "dorvalix.cif", "dorvalix-residuals.png"},  // typed, never saved
+    };
     Execute();
-    main->label6.clear();  // typed in, never saved
     Open();
-    ui.fileNames = {""};
-    ASSERT_TRUE(Run(SaveCifClick));
-    EXPECT_EQ(ui.dialogs[0].initialName, "dorvalix.cif");
+    for (const auto& c : cases) {
+        main->currentFileName = c.file;
+        main->label6 = c.label;
+        ui.dialogs.clear();
+        ui.fileNames = {"", ""};
+        ASSERT_TRUE(Run(SaveCifClick));
+        ASSERT_TRUE(Do([](auto& s, auto& ui) {
+            SavePlotClick(s, ui, [](PlotFormat) { return std::string(); });
+        }));
+        ASSERT_EQ(ui.dialogs.size(), 2u);
+        EXPECT_EQ(ui.dialogs[0].initialName, c.cif) << c.file;
+        EXPECT_EQ(ui.dialogs[1].initialName, c.plot) << c.file;
+    }
 }
 
 TEST_F(DetailsWindow, CloseHidesTheWindow) {

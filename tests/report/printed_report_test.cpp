@@ -301,8 +301,9 @@ TEST(PrintedReport, PageBreaks) {
 }
 
 TEST(PrintedReport, IndicesKeepTheirLastDigitInTheColumn) {
-    const HandMade table({{" 3.0", "-12", "-3", " 7"}, {" 2.0", "12", " 0", "-100"}},
-                         {{3, 0}, {2, 0}});
+    const HandMade table(
+        {{" 3.0", "-12", "-3", " 7"}, {" 2.0", "12", " 0", "-100"}, {" 1.0", "-10", "-9", "10"}},
+        {{3, 0}, {2, 0}, {1, 0}});
     const auto x = [](const std::vector<PrintText>& row, int i) { return row.at(i).x; };
     const std::vector<PrintText> row1 = table.Row(1);
     const std::vector<PrintText> row2 = table.Row(2);
@@ -316,6 +317,11 @@ TEST(PrintedReport, IndicesKeepTheirLastDigitInTheColumn) {
     EXPECT_EQ(x(row2, 0), 450 - 50);
     EXPECT_EQ(x(row2, 1), 700);
     EXPECT_EQ(x(row2, 2), 950 - 100);
+    // The edges of each shift: −10 two units, −9 and 10 one.
+    const std::vector<PrintText> row3 = table.Row(3);
+    EXPECT_EQ(x(row3, 0), 450 - 100);
+    EXPECT_EQ(x(row3, 1), 700 - 50);
+    EXPECT_EQ(x(row3, 2), 950 - 50);
 }
 
 TEST(PrintedReport, CalculatedValueColumns) {
