@@ -14,6 +14,7 @@
 #include "cell_dialog_commands.h"
 #include "crystal_system.h"
 #include "errors.h"
+#include "details_window_commands.h"
 #include "hkl_table.h"
 #include "hkl_window_commands.h"
 #include "input_file.h"
@@ -68,6 +69,10 @@ std::set<std::string> ProgramTexts() {
     for (int code = 1; code <= 8; ++code) {
         add(CrystalSystemName(code, Lang::English));
         add(CrystalSystemName(code, Lang::Japanese));
+    }
+    for (int i = 0; i < kDetailsControlCount; ++i) {
+        add(DetailsCaption(static_cast<DetailsControl>(i), Lang::English));
+        add(DetailsCaption(static_cast<DetailsControl>(i), Lang::Japanese));
     }
     for (int i = 0; i < kHklControlCount; ++i) {
         add(HklCaption(static_cast<HklControl>(i), Lang::English));
