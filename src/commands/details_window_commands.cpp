@@ -91,8 +91,8 @@ constexpr Text kCountLine = {
 constexpr Text kZeroLine = {"Zero shift = {value}°  (2θ corrected = 2θ obs − zero shift)",
                             "ゼロ点補正 = {value}°（補正後の 2θ = 観測 2θ − ゼロ点補正）"};
 // With a refined zero shift the observed d and 2θ are the corrected ones.
-constexpr Text kDObsCorrected = {"d obs, corrected (Å)", "d 観測・補正後 (Å)"};
-constexpr Text kTwoThetaObsCorrected = {"2θ obs, corrected (°)", "2θ 観測・補正後 (°)"};
+constexpr Text kDObsCorrected = {"d obs corr. (Å)", "d 観測・補正 (Å)"};
+constexpr Text kTwoThetaObsCorrected = {"2θ obs corr. (°)", "2θ 観測・補正 (°)"};
 constexpr Text kMeritCaption = {"Figures of merit ({fit}, lattice {lattice}, λ = {wavelength} Å)",
                                 "性能指数（{fit}、格子 {lattice}、λ = {wavelength} Å）"};
 constexpr Text kMeritFitQ = {"fit on Q", "Q でのフィット"};

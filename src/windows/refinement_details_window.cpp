@@ -23,6 +23,7 @@
 #include <QRadioButton>
 #include <QScatterSeries>
 #include <QScreen>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QSvgGenerator>
 #include <QTableView>
@@ -44,8 +45,8 @@ namespace dorvalix {
 namespace {
 
 constexpr int kFontPixels = 13;
-constexpr int kWidth = 1120;
-constexpr int kHeight = 800;
+constexpr int kWidth = 1180;
+constexpr int kHeight = 840;
 const QColor kPointColour(30, 90, 200);
 const QColor kOutlierColour(215, 25, 25);
 
@@ -184,14 +185,25 @@ void RefinementDetailsWindow::BuildControls() {
     auto* horizontal = new QSplitter(Qt::Horizontal, vertical);
     horizontal->setObjectName("HorizontalSplitter");
     horizontal->setChildrenCollapsible(false);
-    horizontal->addWidget(BuildSummary());
+    // The summary scrolls rather than cut a line off when notes make it long.
+    auto* summary = new QScrollArea(horizontal);
+    summary->setObjectName("SummaryScroll");
+    summary->setFrameShape(QFrame::NoFrame);
+    summary->setWidgetResizable(true);
+    summary->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    summary->setFocusPolicy(Qt::NoFocus);
+    summary->setWidget(BuildSummary());
+    horizontal->addWidget(summary);
     horizontal->addWidget(BuildPlot());
     horizontal->setStretchFactor(0, 2);
     horizontal->setStretchFactor(1, 3);
+    // A scroll area asks for little room: the summary gets its share from the start.
+    summary->setMinimumWidth(320);
+    horizontal->setSizes({kWidth * 2 / 5, kWidth * 3 / 5});
     vertical->addWidget(horizontal);
     vertical->addWidget(BuildTable());
-    vertical->setStretchFactor(0, 1);
-    vertical->setStretchFactor(1, 1);
+    vertical->setStretchFactor(0, 3);
+    vertical->setStretchFactor(1, 2);
     layout->addWidget(vertical, 1);
     layout->addWidget(BuildButtons());
 }
@@ -288,6 +300,7 @@ QWidget* RefinementDetailsWindow::BuildSummary() {
     CellCaption = MakeLabel(panel, "CellCaption", true);
     CellCaption->setWordWrap(true);
     CellText = MakeLabel(panel, "CellText");
+    CellText->setWordWrap(true);
     CellText->setTextInteractionFlags(Qt::TextSelectableByMouse);
     NotesText = MakeLabel(panel, "NotesText");
     NotesText->setWordWrap(true);
@@ -659,21 +672,29 @@ void RefinementDetailsWindow::SyncPlot() {
     AbsentSeries->setName(ToQ(plot.absentName));
     XAxis->setTitleText(ToQ(plot.xTitle));
     YAxis->setTitleText(ToQ(plot.yTitle));
-    // An empty plot shows neither axes nor legend; the legend names only the kinds of
-    // marker the plot holds.
+    // An empty plot shows neither axes nor legend. The chart holds only the kinds of marker
+    // the plot has, in a fixed order (drawn bottom to top), so that the legend names each
+    // of them and nothing else: a hidden legend marker would still take its place.
     const bool any = !plot.Empty();
     XAxis->setVisible(any);
     YAxis->setVisible(any);
     ZeroLine->setVisible(any);
     HideFromLegend(Chart, ZeroLine);  // a series shown again shows its marker again
     Chart->legend()->setVisible(any);
-    const std::pair<QScatterSeries*, bool> kinds[] = {{PointSeries, !plot.points.empty()},
+    const std::pair<QScatterSeries*, bool> kinds[] = {{ExcludedSeries, !plot.excluded.empty()},
+                                                      {PointSeries, !plot.points.empty()},
                                                       {OutlierSeries, !plot.outliers.empty()},
-                                                      {ExcludedSeries, !plot.excluded.empty()},
                                                       {AbsentSeries, !plot.absent.empty()}};
     for (const auto& [series, shown] : kinds) {
-        for (QLegendMarker* marker : Chart->legend()->markers(series))
-            marker->setVisible(shown);
+        if (!Chart->series().contains(series)) continue;
+        Chart->removeSeries(series);
+        series->setParent(this);  // the chart hands it back; the window keeps it
+    }
+    for (const auto& [series, shown] : kinds) {
+        if (!shown) continue;
+        Chart->addSeries(series);
+        series->attachAxis(XAxis);
+        series->attachAxis(YAxis);
     }
 
     // A little room around the markers; the y range symmetric about the zero line.

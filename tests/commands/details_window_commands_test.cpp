@@ -317,7 +317,7 @@ TEST_F(DetailsWindow, ZeroShiftColumnsFollowTheCorrectedObservation) {
         Do([](auto& s, auto& ui) { ChooseFit(s, ui, DetailsFitChoice::TwoThetaZeroShift); }));
     const long double zero = window->details->twoTheta->zero;
     EXPECT_EQ(window->columnCaptions[static_cast<int>(DetailsColumn::DObs)],
-              "d obs, corrected (Å)");
+              "d obs corr. (Å)");
     const char* typed[] = {"3.23", "2.566", "2.304", "2.157", "2.134", "2.043", "1.755"};
     for (std::size_t i = 0; i < 7; ++i) {
         const DetailsRow& row = window->rows[i];
