@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "commands.h"
+#include "version.h"
 
 namespace dorvalix::cli {
 
@@ -24,5 +25,37 @@ const char* const kHelpText =
     "5 monoclinic (beta free), 6 triclinic, 7 monoclinic (gamma free), 8 trigonal.\n"
     "Exit status: 0 success, 1 the data were refused (message on stderr), 2 wrong usage.\n"
     "See dorvalix-cli(1) for every option.\n";
+
+namespace {
+
+int PrintText(const std::string& text, const char* what, std::ostream& out, std::ostream& err) {
+    out << text;
+    out.flush();
+    if (out) return 0;
+    err << "dorvalix-cli: the " << what << " could not be written\n";
+    return 1;
+}
+
+}  // namespace
+
+int PrintHelp(std::ostream& out, std::ostream& err) {
+    return PrintText(std::string(kUsage) + kHelpText, "help", out, err);
+}
+
+int PrintVersion(std::ostream& out, std::ostream& err) {
+    return PrintText(VersionText("dorvalix-cli"), "version", out, err);
+}
+
+bool ParseCount(std::string_view text, int limit, int& value) {
+    if (text.empty() || text.size() > 9) return false;
+    int v = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + (c - '0');
+    }
+    if (v > limit) return false;
+    value = v;
+    return true;
+}
 
 }  // namespace dorvalix::cli
