@@ -15,7 +15,7 @@ const char* const kUsage =
     "                        [--lattice P|A|B|C|I|F|R] [--output FILE]\n";
 
 const char* const kHelpText =
-    "       dorvalix-cli --help | --version\n"
+    "       dorvalix-cli [refine|hkl] --help | --version\n"
     "\n"
     "refine  refines the lattice constants of the observations in FILE (.lat or SYLK)\n"
     "        exactly as the window's Execute does, and prints the results report.\n"
@@ -23,6 +23,8 @@ const char* const kHelpText =
     "\n"
     "Crystal system codes: 1 cubic, 2 hexagonal, 3 tetragonal, 4 orthorhombic,\n"
     "5 monoclinic (beta free), 6 triclinic, 7 monoclinic (gamma free), 8 trigonal.\n"
+    "Wavelengths from 0.01 to 100 angstrom. --output - is standard output; a device\n"
+    "or FIFO is written directly, a file replaced whole. -- ends the options.\n"
     "Exit status: 0 success, 1 the data were refused (message on stderr), 2 wrong usage.\n"
     "See dorvalix-cli(1) for every option.\n";
 
