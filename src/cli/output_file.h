@@ -7,7 +7,6 @@
 // a sample or file name cannot send the terminal commands.
 #pragma once
 
-#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
