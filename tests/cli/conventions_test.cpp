@@ -237,6 +237,9 @@ TEST_F(Conventions, ATerminalSeesControlCharactersEscaped) {
 TEST_F(Conventions, ASummaryWithoutThreadsIsTheSameSummary) {
     if (std::string(DORVALIX_CLI_PATH).find(' ') != std::string::npos)
         GTEST_SKIP() << "the emulator needs more address space than the limit leaves";
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "the address sanitizer's shadow needs more address space than that";
+#endif
     const std::string files = kExample + " " + kExample + " " + kExample + " " + kExample;
     const Outcome free = RunBinary("refine " + files + " --format summary");
     ASSERT_EQ(free.status, 0) << free.out;
