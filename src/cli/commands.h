@@ -5,6 +5,7 @@
 
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace dorvalix::cli {
@@ -18,5 +19,14 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
 // The usage lines of both subcommands, and what --help adds to them.
 extern const char* const kUsage;
 extern const char* const kHelpText;
+
+// --help (of the program or a subcommand) and --version: the text on `out`, 0; 1 with a
+// message on `err` when it could not be written (a closed pipe, a full disk).
+int PrintHelp(std::ostream& out, std::ostream& err);
+int PrintVersion(std::ostream& out, std::ostream& err);
+
+// A count given on the command line: plain decimal digits without sign or blank, at most
+// `limit` ("0x5", "+5" and " 5" are refused).
+bool ParseCount(std::string_view text, int limit, int& value);
 
 }  // namespace dorvalix::cli

@@ -9,12 +9,12 @@
 #include <string_view>
 #include <vector>
 
-#include "atomic_file.h"
 #include "commands.h"
 #include "errors.h"
 #include "hkl_stream.h"
 #include "hkl_table.h"
 #include "hkl_text.h"
+#include "memory_limit.h"
 #include "numtext.h"
 #include "output_file.h"
 
@@ -36,7 +36,8 @@ struct HklOptions {
     std::string range = "all";
     bool sort = false;
     Centring lattice = Centring::P;
-    std::string output;  // --output FILE instead of standard output; empty: none
+    std::string output = "-";  // --output FILE instead of standard output ("-")
+    bool help = false;         // --help or -h
 };
 
 // Reads the options; returns false with `problem` set for wrong usage.
@@ -54,6 +55,18 @@ bool ParseOptions(const std::vector<std::string>& args, HklOptions& o, std::stri
     };
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& option = args[i];
+        if (option == "--help" || option == "-h") {
+            o.help = true;
+            return true;
+        }
+        if (option == "--") {
+            // The end of the options; the table takes no other arguments.
+            if (i + 1 < args.size()) {
+                problem = "unknown argument '" + QuoteForMessage(args[i + 1]) + "'";
+                return false;
+            }
+            break;
+        }
         if (option == "--cell") {
             for (std::size_t v = 0; v < 6; ++v) {
                 if (!number(i + 1 + v, option, o.cell[v])) {
@@ -64,8 +77,8 @@ bool ParseOptions(const std::vector<std::string>& args, HklOptions& o, std::stri
             o.has_cell = true;
             i += 6;
         } else if (option == "--system") {
-            std::int32_t code = 0;
-            if (i + 1 >= args.size() || !TryParseInt(args[i + 1], code) || code < 0 || code > 8) {
+            int code = 0;
+            if (i + 1 >= args.size() || !ParseCount(args[i + 1], 8, code)) {
                 problem = "--system needs a crystal-system code from 0 to 8";
                 return false;
             }
@@ -144,6 +157,7 @@ int RunHklCommand(const std::vector<std::string>& args, std::ostream& out, std::
         err << "dorvalix-cli hkl: " << problem << "\n" << kUsage;
         return 2;
     }
+    if (options.help) return PrintHelp(out, err);
     try {
         HklRefusal refusal = CheckWavelength(options.wavelength);
         if (!refusal) refusal = CheckMinimumD(options.d_min);
@@ -154,21 +168,16 @@ int RunHklCommand(const std::vector<std::string>& args, std::ostream& out, std::
         const HklParameters parameters{options.system, options.range, options.wavelength,
                                        options.d_min, options.lattice};
         // The clipboard's lines, ended the way a terminal or a script expects, written in
-        // blocks so that a large table never needs its whole text at once; with --output
-        // through the atomic writer, which replaces the file only when all is written.
-        std::optional<AtomicFileWriter> file;
-        if (!refusal && !options.output.empty()) file.emplace(options.output);
-        const HklTextSink sink = [&](std::string_view text) {
-            if (file) {
-                file->Write(text);
-            } else {
-                out.write(text.data(), static_cast<std::streamsize>(text.size()));
-            }
-        };
+        // blocks so that a large table never needs its whole text at once; a file through
+        // the atomic writer, which replaces it only when all is written.
+        std::optional<OutputTarget> target;
+        if (!refusal) target.emplace(options.output, out, kLang);
+        const HklTextSink sink = [&](std::string_view text) { target->Write(text); };
         if (!refusal && options.sort) {
-            // The sorted table is held with its order: it must fit in the memory.
+            // The sorted table is held with its order: it must fit in the memory this
+            // process may use.
             HklTable table;
-            refusal = GenerateHklTable(cell, range, parameters, table, ToolLimit(PhysicalMemory()));
+            refusal = GenerateHklTable(cell, range, parameters, table, ToolLimit(MemoryLimit()));
             if (!refusal) WriteSortedHklLines(table, HklLineEnd::Lf, 0, sink);
         } else if (!refusal) {
             // Unsorted, the table streams out and is never held whole.
@@ -179,12 +188,7 @@ int RunHklCommand(const std::vector<std::string>& args, std::ostream& out, std::
             err << refusal->In(kLang) << "\n";
             return 1;
         }
-        if (file) {
-            file->Commit();
-            return 0;
-        }
-        out.flush();
-        if (!out) {
+        if (!target->Finish()) {
             err << "dorvalix-cli hkl: the table could not be written\n";
             return 1;
         }

@@ -41,20 +41,8 @@ struct RefineOptions {
     Format format = Format::Report;
     DetailsRequest details;
     std::optional<std::string> output;  // --output FILE instead of standard output
+    bool help = false;                  // --help or -h among the options
 };
-
-// A plain decimal number without sign, within 0..limit.
-bool ParseCount(std::string_view text, int limit, int& value) {
-    if (text.empty() || text.size() > 9) return false;
-    int v = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') return false;
-        v = v * 10 + (c - '0');
-    }
-    if (v > limit) return false;
-    value = v;
-    return true;
-}
 
 // An argument or a file name as a message shows it (control characters as \xNN, cut short).
 std::string Q(const std::string& text) {
@@ -64,11 +52,25 @@ std::string QPath(const std::string& path) {
     return QuotePathForMessage(path);
 }
 
-// Reads the options; returns the problem, or an empty text when they are fine.
+// Reads the options; returns the problem, or an empty text when they are fine (or --help
+// was asked for).
 std::string ParseOptions(const std::vector<std::string>& args, RefineOptions& o) {
+    bool optionsEnded = false;  // after "--" every argument is a FILE, "-x.lat" too
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string arg = args[i];
         std::optional<std::string> inlineValue;
+        if (optionsEnded) {
+            o.files.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (arg == "--help" || arg == "-h") {
+            o.help = true;
+            return {};
+        }
         if (arg.starts_with("--")) {
             if (const std::size_t eq = arg.find('='); eq != std::string::npos) {
                 inlineValue = arg.substr(eq + 1);
@@ -245,14 +247,8 @@ int Usage(std::ostream& err, const std::string& problem) {
 
 // The results to standard output, or with --output to the file, written whole or not at all.
 int Emit(const RefineOptions& o, const std::string& text, std::ostream& out, std::ostream& err) {
-    if (o.output) return WriteOutputFile(*o.output, text, o.lang, err);
-    out << text;
-    out.flush();
-    if (!out) {
-        err << "dorvalix-cli refine: the results could not be written\n";
-        return 1;
-    }
-    return 0;
+    return WriteOutputFile(o.output.value_or("-"), text, o.lang, out, err,
+                           "dorvalix-cli refine: the results could not be written\n");
 }
 
 // One file read, refined as Execute does, and its details when the format or the options
@@ -320,24 +316,38 @@ RefinedFile RefineFile(const std::string& file, const RefineOptions& o) {
 int RunSummary(const RefineOptions& o, std::ostream& out, std::ostream& err) {
     const bool zero = o.details.options.zeroShift;
     std::vector<std::string> rows(o.files.size());
-    std::vector<char> failed(o.files.size());
+    // The stderr line of a refused file, in the files' order once all are done.
+    std::vector<std::string> refusals(o.files.size());
     ForEachInParallel(o.files.size(), [&](std::size_t i) {
         const std::string& file = o.files[i];
+        std::string message;
         try {
             const RefinedFile refined = RefineFile(file, o);
-            failed[i] = refined.status != 0;
-            rows[i] = failed[i] ? SummaryErrorRow(file, refined.message, zero)
-                                : SummaryRow(file, *refined.state, *refined.details, zero);
+            if (refined.status == 0) {
+                rows[i] = SummaryRow(file, *refined.state, *refined.details, zero);
+                return;
+            }
+            message = refined.message;
+            // A usage problem of one file names the file itself.
+            refusals[i] = refined.status == 2
+                              ? "dorvalix-cli refine: " + message + "\n"
+                              : "dorvalix-cli: " + QPath(file) + ": " + message + "\n";
         } catch (const std::exception& e) {
-            failed[i] = true;
-            rows[i] = SummaryErrorRow(file, e.what(), zero);
+            message = e.what();
+            refusals[i] = "dorvalix-cli: " + QPath(file) + ": " + QuoteForMessage(message) + "\n";
         }
+        rows[i] = SummaryErrorRow(file, message, zero);
     });
     std::string text = SummaryHeader(zero);
     for (const std::string& row : rows)
         text += row;
-    if (const int status = Emit(o, text, out, err); status != 0) return status;
-    return std::find(failed.begin(), failed.end(), 1) != failed.end() ? 1 : 0;
+    const int status = Emit(o, text, out, err);
+    bool refused = false;
+    for (const std::string& line : refusals) {
+        err << line;
+        refused = refused || !line.empty();
+    }
+    return status != 0 || refused ? 1 : 0;
 }
 
 }  // namespace
@@ -347,6 +357,7 @@ int RunRefineCommand(const std::vector<std::string>& args, std::ostream& out, st
     if (const std::string problem = ParseOptions(args, o); !problem.empty()) {
         return Usage(err, problem);
     }
+    if (o.help) return PrintHelp(out, err);
     if (o.details.wavelengthGiven) {
         if (const HklRefusal refusal = CheckWavelength(o.details.options.wavelength)) {
             err << "dorvalix-cli: " << refusal->In(o.lang) << "\n";

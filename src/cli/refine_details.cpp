@@ -2,10 +2,9 @@
 #include "refine_details.h"
 
 #include <algorithm>
-#include <atomic>
-#include <thread>
 
 #include "csv_writer.h"
+#include "hkl_parallel.h"
 #include "hkl_table.h"
 #include "json_text.h"
 #include "numtext.h"
@@ -199,7 +198,7 @@ std::string SummaryRow(const std::string& file, const CalculationState& state,
                        const RefinementDetails& d, bool zeroShift) {
     // The cell of the fit asked for, as in the CIF.
     const CellWithSu& cell = d.twoTheta ? d.twoTheta->direct : d.direct;
-    std::vector<std::string> f = {file, IntText(state.crystalSystem), IntText(d.n)};
+    std::vector<std::string> f = {CsvText(file), IntText(state.crystalSystem), IntText(d.n)};
     for (std::size_t r = 0; r < 7; ++r) {
         f.push_back(CsvNumber(cell.value[r]));
         f.push_back(CsvNumber(cell.su[r]));
@@ -217,25 +216,15 @@ std::string SummaryRow(const std::string& file, const CalculationState& state,
 
 std::string SummaryErrorRow(const std::string& file, const std::string& message, bool zeroShift) {
     std::vector<std::string> f(3 + 14 + 3 + (zeroShift ? 2 : 0) + 1);
-    f.front() = file;
-    f.back() = message;
+    f.front() = CsvText(file);
+    f.back() = CsvText(message);
     return CsvRecord(f);
 }
 
 void ForEachInParallel(std::size_t count, const std::function<void(std::size_t)>& work) {
-    const std::size_t threads = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1,
-                                                        std::max<std::size_t>(count, 1));
-    std::atomic<std::size_t> next{0};
-    auto worker = [&] {
-        for (std::size_t i; (i = next.fetch_add(1)) < count;)
-            work(i);
-    };
-    std::vector<std::thread> pool;
-    for (std::size_t t = 1; t < threads; ++t)
-        pool.emplace_back(worker);
-    worker();
-    for (std::thread& t : pool)
-        t.join();
+    // The hkl table's pool: threads the system refuses (a process limit) leave their share
+    // to the others, down to the calling thread alone.
+    ForEachPiece(count, HklThreadCount(0), [&](std::size_t i, int) { work(i); });
 }
 
 }  // namespace dorvalix::cli

@@ -44,7 +44,7 @@ std::string SummaryRow(const std::string& file, const CalculationState& state,
 std::string SummaryErrorRow(const std::string& file, const std::string& message, bool zeroShift);
 
 // Calls work(i) for i = 0 .. count − 1 on every core (at most `count` threads, the calling
-// one among them), each index once.
+// one among them, fewer when the system refuses more), each index once.
 void ForEachInParallel(std::size_t count, const std::function<void(std::size_t)>& work);
 
 }  // namespace dorvalix::cli

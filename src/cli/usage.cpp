@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "commands.h"
+#include "version.h"
 
 namespace dorvalix::cli {
 
@@ -14,7 +15,7 @@ const char* const kUsage =
     "                        [--lattice P|A|B|C|I|F|R] [--output FILE]\n";
 
 const char* const kHelpText =
-    "       dorvalix-cli --help | --version\n"
+    "       dorvalix-cli [refine|hkl] --help | --version\n"
     "\n"
     "refine  refines the lattice constants of the observations in FILE (.lat or SYLK)\n"
     "        exactly as the window's Execute does, and prints the results report.\n"
@@ -22,7 +23,41 @@ const char* const kHelpText =
     "\n"
     "Crystal system codes: 1 cubic, 2 hexagonal, 3 tetragonal, 4 orthorhombic,\n"
     "5 monoclinic (beta free), 6 triclinic, 7 monoclinic (gamma free), 8 trigonal.\n"
+    "Wavelengths from 0.01 to 100 angstrom. --output - is standard output; a device\n"
+    "or FIFO is written directly, a file replaced whole. -- ends the options.\n"
     "Exit status: 0 success, 1 the data were refused (message on stderr), 2 wrong usage.\n"
     "See dorvalix-cli(1) for every option.\n";
+
+namespace {
+
+int PrintText(const std::string& text, const char* what, std::ostream& out, std::ostream& err) {
+    out << text;
+    out.flush();
+    if (out) return 0;
+    err << "dorvalix-cli: the " << what << " could not be written\n";
+    return 1;
+}
+
+}  // namespace
+
+int PrintHelp(std::ostream& out, std::ostream& err) {
+    return PrintText(std::string(kUsage) + kHelpText, "help", out, err);
+}
+
+int PrintVersion(std::ostream& out, std::ostream& err) {
+    return PrintText(VersionText("dorvalix-cli"), "version", out, err);
+}
+
+bool ParseCount(std::string_view text, int limit, int& value) {
+    if (text.empty() || text.size() > 9) return false;
+    int v = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + (c - '0');
+    }
+    if (v > limit) return false;
+    value = v;
+    return true;
+}
 
 }  // namespace dorvalix::cli

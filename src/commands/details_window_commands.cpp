@@ -513,8 +513,6 @@ const char* FitName(DetailsFitChoice fit, Lang lang) {
 
 const Text kDetailsNeedExecuteText = {"Execute the calculation for the table as it stands",
                                       "現在の表で計算を実行してください"};
-const Text kDetailsWavelengthText = {"Type the X-ray wavelength in Å as a number greater than 0",
-                                     "X線の波長は Å 単位で、0 より大きい数値を入力してください"};
 const Text kDetailsPlotExtensionText = {"Give the plot's file name the extension .png or .svg",
                                         "グラフのファイル名の拡張子は .png か .svg にしてください"};
 
@@ -562,8 +560,9 @@ void ChooseWavelengthPreset(DetailsWindowState& state, Ui&, int preset) {
 
 void TypeWavelength(DetailsWindowState& state, Ui& ui, const std::string& text) {
     long double wavelength = 0;
-    if (!TryParseReal(text, wavelength) || CheckWavelength(wavelength)) {
-        ui.ShowMessage(kDetailsWavelengthText.In(state.UiLang()));
+    if (!TryParseReal(text, wavelength)) wavelength = 0;  // refused as any number outside
+    if (const HklRefusal refusal = CheckWavelength(wavelength)) {
+        ui.ShowMessage(refusal->In(state.UiLang()));
         ShowWavelength(state);  // the field shows the wavelength in force again
         ++state.version;
         return;

@@ -57,8 +57,6 @@ char DetailsMnemonic(DetailsControl control);
 
 // The refused command when the result no longer describes the table.
 extern const Text kDetailsNeedExecuteText;
-// A typed wavelength that is not a number greater than 0.
-extern const Text kDetailsWavelengthText;
 // A plot file name that ends neither in .png nor in .svg.
 extern const Text kDetailsPlotExtensionText;
 
@@ -204,7 +202,7 @@ void FollowMainWindow(DetailsWindowState& state);
 // A wavelength preset, 0..7 in the hkl window's order: λ and x_ray of the settings.
 void ChooseWavelengthPreset(DetailsWindowState& state, Ui& ui, int preset);
 // A typed wavelength in Å: λ, and x_ray " Set W.L." as the hkl window writes it. A text
-// that is not a number greater than 0 is refused with a message; nothing changes.
+// that is not a number CheckWavelength takes is refused with its message; nothing changes.
 void TypeWavelength(DetailsWindowState& state, Ui& ui, const std::string& text);
 // The lattice centring, shared with the hkl window's table.
 void ChooseLattice(DetailsWindowState& state, Ui& ui, Centring centring);

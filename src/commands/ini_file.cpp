@@ -9,6 +9,7 @@
 #include "errors.h"
 #include "input_file.h"
 #include "numtext.h"
+#include "text_encoding.h"
 
 namespace dorvalix {
 
@@ -81,7 +82,12 @@ constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 }  // namespace
 
-IniText::IniText(std::string_view text) {
+IniText::IniText(std::string_view bytes) {
+    // UTF-16 (Notepad's "Unicode") is read as UTF-8 and written back as it came.
+    utf16_ = Utf16ByteOrder(bytes);
+    const std::string decoded =
+        utf16_ == Utf16Order::None ? std::string() : DecodeUtf16(bytes.substr(2), utf16_);
+    std::string_view text = utf16_ == Utf16Order::None ? bytes : decoded;
     if (text.starts_with(kUtf8Bom)) {
         bom_ = true;
         text.remove_prefix(kUtf8Bom.size());
@@ -171,7 +177,7 @@ std::string IniText::Text() const {
         out += line.text;
         out += line.end;
     }
-    return out;
+    return utf16_ == Utf16Order::None ? out : EncodeUtf16(out, utf16_);
 }
 
 void WriteProfileStrings(const std::string& path, std::string_view section,

@@ -11,17 +11,21 @@
 #include <utility>
 #include <vector>
 
+#include "text_encoding.h"
+
 namespace dorvalix {
 
 // A value is read up to this many characters; the rest of a longer one is cut off.
 inline constexpr std::size_t kProfileValueLimit = 2047;
 
 // The text of one INI file, line by line; lines end with CR LF, LF or CR alone. A UTF-8
-// byte-order mark before the first line is not part of it (Windows editors write one).
+// byte-order mark before the first line is not part of it (Windows editors write one). A
+// file in UTF-16 with its byte-order mark is read as its UTF-8 text and written back in
+// UTF-16; any other bytes are taken as they are.
 class IniText {
   public:
     IniText() = default;
-    explicit IniText(std::string_view text);
+    explicit IniText(std::string_view bytes);
 
     // The value of `key` in the first section named `section`: the text after the first
     // "=" without surrounding blanks, without one pair of enclosing quotes, and cut to
@@ -32,7 +36,8 @@ class IniText {
     // after the last line of its section; a missing section is added at the end.
     void SetValue(std::string_view section, std::string_view key, std::string_view value);
 
-    // The whole file, in the line ending the file used (a new file gets "\n").
+    // The whole file, in the line ending and the encoding the file used (a new file gets
+    // "\n" and UTF-8).
     std::string Text() const;
 
   private:
@@ -50,6 +55,7 @@ class IniText {
     std::vector<Line> lines_;
     std::string eol_ = "\n";  // the line break of new lines: the file's own
     bool bom_ = false;        // the file starts with a UTF-8 byte-order mark, kept on write
+    Utf16Order utf16_ = Utf16Order::None;  // the file's UTF-16, kept on write
 };
 
 // The message of a profile file that cannot be written: "<path> に書き込めません".

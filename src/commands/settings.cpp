@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "errors.h"
+#include "hkl_table.h"
 #include "ini_file.h"
 #include "input_file.h"
 #include "numtext.h"
@@ -24,6 +25,9 @@ long double ReadReal(const IniText& ini, const char* key, long double fallback) 
     if (text.empty() || !TryParseReal(text, value)) return fallback;
     return static_cast<double>(value);
 }
+
+// What ReadReal gives for a wavelength that is empty or not a number.
+constexpr long double kNoWavelength = 0;
 
 std::string RealText(long double value) {
     return FormatGeneral(static_cast<double>(value));
@@ -69,9 +73,18 @@ AppSettings LoadSettings(const std::string& path) {
     const IniText ini(text);
     AppSettings s;
     s.lang = ini.Value(kSettingsSection, "lang").value_or(s.lang);
-    s.lamda = ReadReal(ini, "lamda", s.lamda);
+    const bool lamdaGiven = !ini.Value(kSettingsSection, "lamda").value_or("").empty();
+    s.lamda = ReadReal(ini, "lamda", kNoWavelength);
     s.dMin = ReadReal(ini, "d_min", s.dMin);
     s.xRay = ini.Value(kSettingsSection, "x_ray").value_or(s.xRay);
+    // Every window computes with λ: one the windows would refuse when typed (1e-999 prints
+    // each 2θ as 0.00), or one that is no number, gives the default line, its name with it,
+    // so that no label names a line whose wavelength is not the one in use.
+    if (CheckWavelength(s.lamda)) {
+        const AppSettings defaults;
+        s.lamda = defaults.lamda;
+        if (lamdaGiven) s.xRay = defaults.xRay;
+    }
     s.hklRange = ini.Value(kSettingsSection, "hkl_range").value_or(s.hklRange);
     s.lattice = ReadLattice(ini);
     return s;

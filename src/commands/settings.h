@@ -31,7 +31,8 @@ std::string ProgramTitle(const std::string& executablePath);
 
 // Reads the settings; a missing file, section or key gives its default, and so does a real
 // value that is empty or not a number, and a lattice that is not one of the seven letters.
-// Nothing is reported and no range is checked.
+// A wavelength that is no number or one CheckWavelength refuses gives the default line:
+// lamda and x_ray together. Nothing is reported and no other range is checked.
 AppSettings LoadSettings(const std::string& path);
 
 // Writes the five keys in their order and then "lattice", each from `settings`. Throws IoError

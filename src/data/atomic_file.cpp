@@ -2,12 +2,17 @@
 #include "atomic_file.h"
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstring>
+#include <ctime>
+#include <iterator>
 #include <vector>
 
 #include "errors.h"
@@ -60,9 +65,86 @@ mode_t CurrentUmask() {
     return mask;
 }
 
+// The temporary names a signal handler must remove. A signal may come at any moment, on
+// any thread, so the handler reads nothing but these fixed slots: a name is complete
+// before its slot is marked full. This is the one piece of state shared by every writer.
+struct TemporaryName {
+    std::atomic<int> state{0};  // kFree, kClaimed or kFull
+    char path[PATH_MAX];
+};
+constexpr int kFree = 0, kClaimed = 1, kFull = 2;
+static_assert(std::atomic<int>::is_always_lock_free);
+TemporaryName g_temporaryNames[16];
+
+// The slot that now holds `path`, or -1 when every slot is taken (more writers at once than
+// a program has; that file is then only removed by its writer).
+int RememberTemporaryName(const std::string& path) {
+    if (path.size() >= PATH_MAX) return -1;
+    for (int i = 0; i < static_cast<int>(std::size(g_temporaryNames)); ++i) {
+        TemporaryName& slot = g_temporaryNames[i];
+        int expected = kFree;
+        if (!slot.state.compare_exchange_strong(expected, kClaimed)) continue;
+        std::memcpy(slot.path, path.c_str(), path.size() + 1);
+        slot.state.store(kFull, std::memory_order_release);
+        return i;
+    }
+    return -1;
+}
+
+void ForgetTemporaryName(int slot) {
+    if (slot >= 0) g_temporaryNames[slot].state.store(kFree, std::memory_order_release);
+}
+
+extern "C" void RemoveTemporaryNamesAndEnd(int signal) {
+    const int saved = errno;
+    for (TemporaryName& slot : g_temporaryNames) {
+        if (slot.state.load(std::memory_order_acquire) == kFull) unlink(slot.path);
+    }
+    // SA_RESETHAND gave the signal its default action back: raised again, it ends the
+    // program as it would have without the handler, once the handler returns.
+    raise(signal);
+    errno = saved;
+}
+
+// Six characters for a temporary name, from the system's random source.
+std::string RandomSuffix() {
+    static constexpr char kChars[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    unsigned char bytes[6] = {};
+    if (getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) {
+        // No random source: the clock and the process still make a name that rarely exists.
+        const auto seed = static_cast<unsigned long>(getpid()) * 2654435761u +
+                          static_cast<unsigned long>(clock());
+        for (std::size_t i = 0; i < sizeof bytes; ++i)
+            bytes[i] = static_cast<unsigned char>(seed >> (5 * i));
+    }
+    std::string out;
+    for (const unsigned char b : bytes)
+        out += kChars[b % (sizeof kChars - 1)];
+    return out;
+}
+
+// The file behind an open descriptor, as linkat can name it without privileges.
+std::string DescriptorPath(int fd) {
+    return "/proc/self/fd/" + std::to_string(fd);
+}
+
 }  // namespace
 
-AtomicFileWriter::AtomicFileWriter(const std::string& path, Lang lang)
+void RemoveTemporaryFilesOnSignals() {
+    struct sigaction action {};
+    action.sa_handler = RemoveTemporaryNamesAndEnd;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction old {};
+        // nohup and a shell's background jobs ignore some of them: that stays so.
+        if (sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+        sigaction(signal, &action, nullptr);
+    }
+}
+
+AtomicFileWriter::AtomicFileWriter(const std::string& path, Lang lang, Temporary temporary)
     : path_(path), target_(FollowLinks(path)), folder_(FolderOf(target_)) {
     struct stat st;
     const bool exists = stat(target_.c_str(), &st) == 0;
@@ -77,10 +159,24 @@ AtomicFileWriter::AtomicFileWriter(const std::string& path, Lang lang)
         // for writing the file in place.
         if (faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0) Fail(errno, path_);
     }
-    std::string pattern = folder_ + ".dorvalix-XXXXXX";
-    fd_ = mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd_ < 0) Fail(errno, path_);
-    temp_ = pattern;
+    if (temporary == Temporary::Unnamed) {
+        fd_ = open(folder_.empty() ? "." : folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+        // Linked in through /proc at the end: without /proc, a named file from the start.
+        struct stat link;
+        if (fd_ >= 0 && lstat(DescriptorPath(fd_).c_str(), &link) != 0) {
+            close(fd_);
+            fd_ = -1;
+        }
+    }
+    if (fd_ < 0) {
+        // No unnamed file here (a file system without O_TMPFILE): the named one reports
+        // whatever keeps a file from being made in the folder.
+        std::string pattern = folder_ + ".dorvalix-XXXXXX";
+        fd_ = mkostemp(pattern.data(), O_CLOEXEC);
+        if (fd_ < 0) Fail(errno, path_);
+        temp_ = pattern;
+        slot_ = RememberTemporaryName(temp_);
+    }
     if (exists) {
         // Root may keep any owner; others their own and, where they belong to it, the group.
         if (fchown(fd_, st.st_uid, st.st_gid) != 0) {
@@ -93,16 +189,42 @@ AtomicFileWriter::AtomicFileWriter(const std::string& path, Lang lang)
 }
 
 AtomicFileWriter::~AtomicFileWriter() {
-    if (fd_ >= 0) close(fd_);
+    if (fd_ >= 0) close(fd_);  // an unnamed file is gone with it
     if (!temp_.empty()) unlink(temp_.c_str());
+    Forget();
+}
+
+void AtomicFileWriter::Forget() {
+    ForgetTemporaryName(slot_);
+    slot_ = -1;
+    temp_.clear();
 }
 
 void AtomicFileWriter::Abandon(int error) {
     if (fd_ >= 0) close(fd_);
     fd_ = -1;
-    unlink(temp_.c_str());
-    temp_.clear();
+    if (!temp_.empty()) unlink(temp_.c_str());
+    Forget();
     Fail(error, path_);
+}
+
+void AtomicFileWriter::LinkIn() {
+    const std::string from = DescriptorPath(fd_);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string name = folder_ + ".dorvalix-" + RandomSuffix();
+        // Remembered before it exists, so that no moment is left in which a signal would
+        // leave it behind; removing a name that is not there does no harm.
+        slot_ = RememberTemporaryName(name);
+        if (linkat(AT_FDCWD, from.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            temp_ = name;
+            return;
+        }
+        const int error = errno;
+        ForgetTemporaryName(slot_);
+        slot_ = -1;
+        if (error != EEXIST) Abandon(error);
+    }
+    Abandon(EEXIST);
 }
 
 void AtomicFileWriter::Write(std::string_view bytes) {
@@ -121,11 +243,12 @@ void AtomicFileWriter::Write(std::string_view bytes) {
 
 void AtomicFileWriter::Commit() {
     if (fsync(fd_) != 0) Abandon(errno);
+    if (temp_.empty()) LinkIn();
     const int fd = fd_;
     fd_ = -1;
     if (close(fd) != 0) Abandon(errno);
     if (rename(temp_.c_str(), target_.c_str()) != 0) Abandon(errno);
-    temp_.clear();
+    Forget();
     // The rename is an entry of the folder: without this, a power cut could undo it.
     const std::string folder = folder_.empty() ? "." : folder_;
     const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -11,6 +11,9 @@
 // - The new file keeps the permission bits of the one it replaces, never set-user-id or
 //   set-group-id, and where the process may, its owner and group. A new file gets 0666
 //   less the umask.
+// - The temporary file has no name while it is written (O_TMPFILE) where the file system
+//   allows it: a program stopped halfway (a signal, a crash) leaves nothing behind. It is
+//   linked in under a temporary name just before the rename.
 // - The temporary name is short (".dorvalix-" and six characters), so that a file whose
 //   name is as long as the system allows can be saved.
 #pragma once
@@ -28,9 +31,15 @@ namespace dorvalix {
 // exception on the way), the destructor removes the temporary file.
 class AtomicFileWriter {
   public:
+    // Unnamed: a temporary file without a name until Commit where the file system can hold
+    // one, else a named one; Named: always a named one (as on a file system without
+    // O_TMPFILE).
+    enum class Temporary { Unnamed, Named };
+
     // Checks the file at `path` and creates the temporary file. `lang` chooses the text of
     // the refusals that are the program's own (a target that is not a regular file).
-    explicit AtomicFileWriter(const std::string& path, Lang lang = Lang::English);
+    explicit AtomicFileWriter(const std::string& path, Lang lang = Lang::English,
+                              Temporary temporary = Temporary::Unnamed);
     ~AtomicFileWriter();
     AtomicFileWriter(const AtomicFileWriter&) = delete;
     AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
@@ -41,13 +50,22 @@ class AtomicFileWriter {
 
   private:
     [[noreturn]] void Abandon(int error);
+    // Gives the unnamed temporary file a temporary name in the folder.
+    void LinkIn();
+    void Forget();  // the temporary name no longer needs removing
 
     std::string path_;    // as given, for the messages
     std::string target_;  // the file replaced: path_ with its symbolic links followed
     std::string folder_;  // the target's folder, "" for the working directory
-    std::string temp_;
+    std::string temp_;    // the temporary file's name; empty while it has none
     int fd_ = -1;
+    int slot_ = -1;  // where the signal handler finds temp_
 };
+
+// Makes SIGINT, SIGTERM and SIGHUP remove the temporary files of the writers under way
+// before they end the program as they would have (a signal the program ignores stays
+// ignored). For a command-line program, whose user stops a long write with Ctrl-C.
+void RemoveTemporaryFilesOnSignals();
 
 // Writes `bytes` as the whole new content of `path` through AtomicFileWriter.
 void WriteFileAtomically(const std::string& path, std::string_view bytes,

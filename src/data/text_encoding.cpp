@@ -107,7 +107,102 @@ std::string Convert(Converter* conv, std::string_view bytes) {
 
 }  // namespace
 
+namespace {
+
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+void AppendUnit(std::string& out, char16_t unit, Utf16Order order) {
+    const auto hi = static_cast<char>(unit >> 8), lo = static_cast<char>(unit & 0xFF);
+    out += order == Utf16Order::BigEndian ? hi : lo;
+    out += order == Utf16Order::BigEndian ? lo : hi;
+}
+
+constexpr char32_t kReplacementCharacter = 0xFFFD;
+
+}  // namespace
+
+Utf16Order Utf16ByteOrder(std::string_view bytes) {
+    if (bytes.starts_with("\xFF\xFE")) return Utf16Order::LittleEndian;
+    if (bytes.starts_with("\xFE\xFF")) return Utf16Order::BigEndian;
+    return Utf16Order::None;
+}
+
+std::string DecodeUtf16(std::string_view bytes, Utf16Order order) {
+    std::string out;
+    out.reserve(bytes.size() * 3 / 2);
+    const auto unitAt = [&](std::size_t i) {
+        const auto a = static_cast<unsigned char>(bytes[i]);
+        const auto b = static_cast<unsigned char>(bytes[i + 1]);
+        return static_cast<char16_t>(order == Utf16Order::BigEndian ? a << 8 | b : b << 8 | a);
+    };
+    std::size_t i = 0;
+    for (; i + 1 < bytes.size(); i += 2) {
+        const char16_t unit = unitAt(i);
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 3 < bytes.size()) {
+            const char16_t low = unitAt(i + 2);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+                i += 2;
+                continue;
+            }
+        }
+        AppendUtf8(out, unit >= 0xD800 && unit <= 0xDFFF ? kReplacementCharacter : unit);
+    }
+    if (i < bytes.size()) AppendUtf8(out, kReplacementCharacter);
+    return out;
+}
+
+std::string EncodeUtf16(std::string_view utf8, Utf16Order order) {
+    std::string out;
+    AppendUnit(out, 0xFEFF, order);
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+    const auto* end = p + utf8.size();
+    while (p < end) {
+        // One character: its length by IsValidUtf8's rules, or one byte that is none.
+        std::size_t n = *p < 0x80                  ? 1
+                        : *p >= 0xC2 && *p <= 0xDF ? 2
+                        : *p >= 0xE0 && *p <= 0xEF ? 3
+                        : *p >= 0xF0 && *p <= 0xF4 ? 4
+                                                   : 0;
+        if (n == 0 || static_cast<std::size_t>(end - p) < n ||
+            !IsValidUtf8(std::string_view(reinterpret_cast<const char*>(p), n))) {
+            AppendUnit(out, static_cast<char16_t>(kReplacementCharacter), order);
+            ++p;
+            continue;
+        }
+        char32_t c = n == 1 ? *p : *p & (0x7F >> n);
+        for (std::size_t k = 1; k < n; ++k)
+            c = c << 6 | (p[k] & 0x3F);
+        if (c >= 0x10000) {
+            AppendUnit(out, static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)), order);
+            AppendUnit(out, static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)), order);
+        } else {
+            AppendUnit(out, static_cast<char16_t>(c), order);
+        }
+        p += n;
+    }
+    return out;
+}
+
 std::string DecodeFileText(std::string_view bytes) {
+    if (const Utf16Order order = Utf16ByteOrder(bytes); order != Utf16Order::None)
+        return DecodeUtf16(bytes.substr(2), order);
     if (IsValidUtf8(bytes)) {
         if (bytes.starts_with(kByteOrderMark)) bytes.remove_prefix(kByteOrderMark.size());
         return std::string(bytes);

@@ -104,6 +104,19 @@ std::string QuoteForMessage(std::string_view text) {
     return out;
 }
 
+std::string ShowControlCharacters(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    while (!text.empty()) {
+        MessageChar ch = NextMessageChar(text);
+        const char c = text[0];
+        if (c == '\n' || c == '\t' || (c == '\r' && text.substr(1, 1) == "\n")) ch.escaped = false;
+        AppendMessageChar(out, text, ch);
+        text.remove_prefix(ch.length);
+    }
+    return out;
+}
+
 std::string QuotePathForMessage(std::string_view path) {
     // The characters of the text from its start; only the last kQuotedTextLimit are shown.
     std::vector<std::size_t> starts;

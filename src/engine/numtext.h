@@ -37,6 +37,11 @@ std::string QuoteForMessage(std::string_view text);
 // more than the folders above it.
 std::string QuotePathForMessage(std::string_view path);
 
+// A whole text for a terminal, escaped as QuoteForMessage escapes (a sample name's escape
+// sequence shown, not run) but not cut short, and with its line breaks (LF, CR LF) and
+// tabs kept.
+std::string ShowControlCharacters(std::string_view text);
+
 // --- Text to number ----------------------------------------------------------------
 
 // A real: leading and trailing blanks allowed, decimal point ".", optional sign and

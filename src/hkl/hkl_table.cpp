@@ -20,8 +20,8 @@ namespace dorvalix {
 
 const Text kSetCellConstantText = {"Set Cell Constant", "格子定数を設定してください"};
 const Text kSetHklRangeText = {"Set hkl range ", "指数範囲を設定してください"};
-const Text kWavelengthNotPositiveText = {"The X-ray wavelength must be greater than 0",
-                                         "X線の波長には0より大きい値を入れてください"};
+const Text kWavelengthRangeText = {"The X-ray wavelength must be a number from 0.01 to 100 Å",
+                                   "X線の波長には0.01から100 Åまでの数値を入れてください"};
 const Text kMinimumDNotPositiveText = {"The minimum d-value must be greater than 0",
                                        "最小ｄ値には0より大きい値を入れてください"};
 const Text kRangeTooLargeText = {
@@ -34,9 +34,10 @@ const Text kToolTooManyReflectionsText = {
     "The table would hold more than 100,000,000 reflections: set a larger minimum d-value",
     "反射の数が1億を超えます。最小ｄ値を大きくしてください"};
 const Text kTableExceedsMemoryText = {
-    "The sorted table would need more than half of this computer's memory: set a larger "
-    "minimum d-value",
-    "並べ替えた表にはこのコンピュータのメモリの半分以上が必要です。最小ｄ値を大きくしてください"};
+    "The sorted table would need more than half of the memory this program may use: set a "
+    "larger minimum d-value",
+    "並べ替えた表にはこのプログラムが使えるメモリの半分以上が必要です。最小ｄ値を大きくしてくださ"
+    "い"};
 
 const HklLimit kWindowLimit = {kWindowMaxReflections, kTooManyReflectionsText};
 
@@ -61,8 +62,10 @@ const Text kNotACellText = {
     "体積が 0 より大きくなるように入力してください"};
 
 HklRefusal CheckWavelength(long double wavelength) {
-    if (wavelength > 0 && std::isfinite(wavelength)) return std::nullopt;
-    return kWavelengthNotPositiveText;
+    // NaN fails both comparisons, infinity the second.
+    const auto lambda = static_cast<double>(wavelength);
+    if (lambda >= kMinWavelength && lambda <= kMaxWavelength) return std::nullopt;
+    return kWavelengthRangeText;
 }
 
 HklRefusal CheckMinimumD(long double d_min) {

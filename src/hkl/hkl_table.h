@@ -30,7 +30,7 @@ using HklRefusal = std::optional<Text>;
 
 extern const Text kSetCellConstantText;  // "Set Cell Constant"
 extern const Text kSetHklRangeText;      // "Set hkl range "
-extern const Text kWavelengthNotPositiveText;
+extern const Text kWavelengthRangeText;  // "... from 0.01 to 100 Å"
 extern const Text kMinimumDNotPositiveText;
 extern const Text kRangeTooLargeText;
 extern const Text kTooManyReflectionsText;      // the window's limit
@@ -62,8 +62,15 @@ HklLimit ToolLimit(std::uint64_t memory_bytes);
 // The machine's memory in bytes (0 when unknown: no limit from it).
 std::uint64_t PhysicalMemory();
 
-// λ and the minimum d must be greater than 0 (and finite): a 2θ of 0.00 for every
-// reflection, or a division by zero, is no table.
+// The X-ray wavelengths the program takes, in Å, compared in double precision as the
+// settings file keeps them. Far below, every 2θ prints as 0.00 and F grows to a thousand
+// digits; far above, no reflection has a 2θ at all: digits that look like a result.
+inline constexpr double kMinWavelength = 0.01;
+inline constexpr double kMaxWavelength = 100;
+
+// λ must be a finite number from kMinWavelength to kMaxWavelength (kWavelengthRangeText);
+// the minimum d greater than 0 and finite (a division by zero is no table). The one check
+// of a wavelength typed, read from the settings or given on the command line.
 HklRefusal CheckWavelength(long double wavelength);
 HklRefusal CheckMinimumD(long double d_min);
 
@@ -216,16 +223,15 @@ double ArcSinSafe(double x);
 // with the constant 3.14159 exactly.
 long double TwoThetaDegrees(long double wavelength, long double d);
 
-// The refusals every listing of a table starts with, in this order: a λ or minimum d that
-// is not positive, a range of more than kMaxIndexTriples triples, numbers that form no
-// cell.
+// The refusals every listing of a table starts with, in this order: a λ or minimum d the
+// checks refuse, a range of more than kMaxIndexTriples triples, numbers that form no cell.
 HklRefusal CheckTableInput(const HklCell& cell, const IndexRange& range,
                            const HklParameters& parameters);
 
 // Every (h, k, l) of the range with h outermost and l innermost, each ascending, except
 // (0, 0, 0), those outside the range choice, those the lattice centring makes absent,
 // those with d < d_min·(1 − 10⁻⁹) and those with d ≤ λ ÷ 2, into `table` (emptied
-// first). Refused, with the table left empty, for a λ or minimum d that is not positive,
+// first). Refused, with the table left empty, for a λ or minimum d the checks refuse,
 // numbers that form no cell (CheckCell), a range of more than kMaxIndexTriples triples and
 // a table of more than limit.reflections reflections. The work is shared by `threads`
 // threads (0: one for each core); the table is the same for any number.

@@ -19,6 +19,12 @@ std::string CsvField(std::string_view text) {
     return out + "\"";
 }
 
+std::string CsvText(std::string_view text) {
+    if (!text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos)
+        return "'" + std::string(text);
+    return std::string(text);
+}
+
 std::string CsvNumber(const std::optional<long double>& v) {
     if (!v || !std::isfinite(*v)) return {};
     return FormatG17(*v);
@@ -62,7 +68,7 @@ std::string BuildObservationCsv(const ObservationTable& table, const RefinementD
         for (int c = 1; c <= 3; ++c) {
             std::int32_t v;
             f.push_back(TryParseInt(table.Cell(c, r), v) ? IntText(v)
-                                                         : std::string(Trim(table.Cell(c, r))));
+                                                         : CsvText(Trim(table.Cell(c, r))));
         }
         const bool excluded = table.IsExcluded(r) || k >= d.observations.size();
         if (!excluded) {
@@ -106,8 +112,7 @@ std::string BuildObservationCsv(const ObservationTable& table, const RefinementD
                 f.insert(f.end(), {CsvNumber(dObs), "", "", CsvNumber(1 / (dObs * dObs)), "", "",
                                    CsvNumber(twoTheta), ""});
             } else {
-                f.insert(f.end(),
-                         {std::string(Trim(table.Cell(0, r))), "", "", "", "", "", "", ""});
+                f.insert(f.end(), {CsvText(Trim(table.Cell(0, r))), "", "", "", "", "", "", ""});
             }
             f.insert(f.end(), {"", "", "", "true"});
             if (fit) f.insert(f.end(), 5, "");

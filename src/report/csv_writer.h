@@ -16,6 +16,11 @@ namespace dorvalix {
 // A field quoted when it holds a comma, a quote, CR or LF (quotes doubled).
 std::string CsvField(std::string_view text);
 
+// A text field (a name, a message, a cell that is no number) that no spreadsheet runs as a
+// formula: text beginning with "=", "+", "-", "@", a tab or a CR gets a leading "'", as the
+// advice on CSV injection has it. Numbers are never given to it: "-1.5" stays a number.
+std::string CsvText(std::string_view text);
+
 // A number with 17 significant digits and no locale ("0.33333333333333333"); empty for
 // an empty optional or a value that is not finite.
 std::string CsvNumber(const std::optional<long double>& v);

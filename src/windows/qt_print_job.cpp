@@ -2,6 +2,7 @@
 #include "qt_print_job.h"
 
 #include <langinfo.h>
+#include <sys/statvfs.h>
 
 #include <QDir>
 #include <QFile>
@@ -16,6 +17,7 @@
 
 #include "atomic_file.h"
 #include "errors.h"
+#include "pdf_file.h"
 #include "widget_style.h"
 
 namespace dorvalix {
@@ -81,7 +83,11 @@ class QtPrintJob final : public PrintJob {
         QFile spool(spool_.fileName());
         if (!done || !spool.open(QIODevice::ReadOnly)) throw IoError(IoErrorText(EIO, target));
         const QByteArray pdf = spool.readAll();
-        WriteFileAtomically(target, std::string_view(pdf.constData(), pdf.size()));
+        const std::string_view bytes(pdf.constData(), static_cast<std::size_t>(pdf.size()));
+        // Qt's PDF writer does not report a spool it could not write whole (a full
+        // temporary folder): half a PDF must not replace the file.
+        if (!IsCompletePdf(bytes)) throw IoError(IoErrorText(SpoolError(), SpoolName()));
+        WriteFileAtomically(target, bytes);
     }
 
     // Before the first text nothing has reached the printer and nothing will. Once the
@@ -117,6 +123,16 @@ class QtPrintJob final : public PrintJob {
         spool_.close();
         printer_.setOutputFileName(spool_.fileName());
         return true;
+    }
+
+    std::string SpoolName() const { return spool_.fileName().toStdString(); }
+
+    // Why the spool is short, as far as can be told: its folder is full, or an error the
+    // writer kept to itself.
+    int SpoolError() const {
+        struct statvfs fs;
+        const std::string folder = QFileInfo(spool_.fileName()).absolutePath().toStdString();
+        return statvfs(folder.c_str(), &fs) == 0 && fs.f_bavail == 0 ? ENOSPC : EIO;
     }
 
     // The painter starts with the first text, once the whole page has been laid out.

@@ -28,8 +28,9 @@ std::unique_ptr<PrintJob> StartQtPrintJob(QPrinter& printer);
 
 // A job whose pages go to a PDF file at `path`: the locale's paper (A4, or Letter), 600 dpi,
 // a border of 1/6 inch around the printable area as on a laser printer. The pages go to a
-// temporary file first and replace `path` atomically when the job ends; an aborted job
-// writes nothing. Null when it cannot start.
+// temporary file first and replace `path` atomically when the job ends, once the spooled
+// PDF is whole (IsCompletePdf; else IoError and the old file stays); an aborted job writes
+// nothing. Null when it cannot start.
 std::unique_ptr<PrintJob> StartQtPdfJob(const std::string& path);
 
 // Letter where the locale's paper (LC_PAPER) is 8.5 × 11 inches, A4 everywhere else.

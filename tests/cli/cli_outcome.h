@@ -2,6 +2,9 @@
 // What a dorvalix-cli command run in the test's own process returns and writes.
 #pragma once
 
+#include <sys/wait.h>
+
+#include <cstdio>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -36,6 +39,21 @@ inline Outcome RunHkl(const std::vector<std::string>& args) {
 }
 inline Outcome Cli(const std::vector<std::string>& args) {
     return Run(RunCli, args);
+}
+
+// Runs the built program through the shell, `before` its name (a "cd DIR && "); the exit
+// status, and standard output and error together in `out`.
+inline Outcome RunBinary(const std::string& arguments, const std::string& before = "") {
+    Outcome o;
+    const std::string command = before + DORVALIX_CLI_PATH + " " + arguments + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return o;
+    char buffer[4096];
+    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        o.out.append(buffer, n);
+    const int status = pclose(pipe);
+    o.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return o;
 }
 
 }  // namespace dorvalix::cli

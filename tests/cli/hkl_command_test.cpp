@@ -117,6 +117,11 @@ TEST(HklCommand, WrongUsageExitsWithTwo) {
              "--cell 5 5 5 90 90",
              "--cell 5 5 x 90 90 90",
              "--cell 5 5 5 90 90 90 --system 9",
+             // What refine --system takes, no more.
+             "--cell 5 5 5 90 90 90 --system 0x5",
+             "--cell 5 5 5 90 90 90 --system $5",
+             "--cell 5 5 5 90 90 90 --system +5",
+             "--cell 5 5 5 90 90 90 --system -0",
              "--cell 5 5 5 90 90 90 --system",
              "--cell 5 5 5 90 90 90 --dmin",
              "--cell 5 5 5 90 90 90 --dmin 1,5",
@@ -142,11 +147,15 @@ const char* const kNotACell =
     "These cell constants describe no cell: a, b and c must be greater than 0, each angle "
     "between 0 and 180 degrees, and the volume greater than 0\n";
 
+const char* const kWavelengthRange = "The X-ray wavelength must be a number from 0.01 to 100 Å\n";
+
 TEST(HklCommand, RefusalsExitWithOne) {
     const std::pair<const char*, const char*> cases[] = {
         {"--cell 5 5 5 90 90 90 --dmin 0", "The minimum d-value must be greater than 0\n"},
-        {"--cell 5 5 5 90 90 90 --wavelength -1.5",
-         "The X-ray wavelength must be greater than 0\n"},
+        {"--cell 5 5 5 90 90 90 --wavelength -1.5", kWavelengthRange},
+        // Every 2θ printed as 0.00 before; and a wavelength no reflection has a 2θ at.
+        {"--cell 5 5 5 90 90 90 --wavelength 1e-4000", kWavelengthRange},
+        {"--cell 5 5 5 90 90 90 --wavelength 100.5", kWavelengthRange},
         {"--cell 0 5 5 90 90 90", "Set Cell Constant\n"},
         {"--cell 100 100 100 90 90 90 --dmin 0.1",
          "The hkl range holds more than 2,000,000,000 indices: set a larger minimum d-value\n"},
@@ -188,28 +197,17 @@ TEST(HklCommand, OutputToAFile) {
     std::filesystem::remove_all(folder);
 }
 
-Outcome RunProgram(const std::string& arguments) {
-    const std::string command = std::string(DORVALIX_CLI_PATH) + " " + arguments + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return {-1, "", ""};
-    std::string out;
-    char buffer[4096];
-    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        out.append(buffer, n);
-    const int status = pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out, ""};
-}
-
 TEST(HklCommand, TheProgram) {
-    Outcome o = RunProgram("hkl --cell 5.431 5.431 5.431 90 90 90 --system 1 --range asym --sort");
+    Outcome o =
+        cli::RunBinary("hkl --cell 5.431 5.431 5.431 90 90 90 --system 1 --range asym --sort");
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.out, kSiliconSorted);
 
-    o = RunProgram("hkl --cell 5.431");
+    o = cli::RunBinary("hkl --cell 5.431");
     EXPECT_EQ(o.status, 2);
     EXPECT_NE(o.out.find("usage: dorvalix-cli"), std::string::npos);
 
-    o = RunProgram("hkl --cell 5.431 5.431 5.431 90 90 90 --dmin 0");
+    o = cli::RunBinary("hkl --cell 5.431 5.431 5.431 90 90 90 --dmin 0");
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.out, "The minimum d-value must be greater than 0\n");
 }

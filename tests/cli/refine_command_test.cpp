@@ -267,19 +267,6 @@ TEST_F(RefineCommand, UnwritableOutputFails) {
     }
 }
 
-// Runs the built program; returns its exit status and what it wrote to standard output.
-Outcome RunBinary(const std::string& args) {
-    Outcome o;
-    FILE* p = popen((std::string(DORVALIX_CLI_PATH) + " " + args + " 2>&1").c_str(), "r");
-    if (p == nullptr) return o;
-    char buf[4096];
-    for (std::size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;)
-        o.out.append(buf, n);
-    const int w = pclose(p);
-    o.status = WIFEXITED(w) ? WEXITSTATUS(w) : -1;
-    return o;
-}
-
 TEST(RefineBinary, PrintsTheReport) {
     const Outcome o = RunBinary("refine " + kExample);
     EXPECT_EQ(o.status, 0);

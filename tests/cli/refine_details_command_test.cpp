@@ -3,6 +3,7 @@
 // summary. (tests/cli/check_output_formats.py reads the same outputs with real parsers.)
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -227,9 +228,13 @@ TEST_F(RefineDetails, RefusalsInBothLanguages) {
         std::vector<std::string> args;
         const char *en, *ja;
     } cases[] = {
-        {{kExample, "--wavelength", "0"},
-         "The X-ray wavelength must be greater than 0",
-         "X線の波長には0より大きい値を入れてください"},
+        // F printed with a thousand digits, and JSON numbers beyond double range, before.
+        {{kExample, "--wavelength", "1e-999", "--format", "json"},
+         "The X-ray wavelength must be a number from 0.01 to 100 Å",
+         "X線の波長には0.01から100 Åまでの数値を入れてください"},
+        {{kExample, "--wavelength=0"},
+         "The X-ray wavelength must be a number from 0.01 to 100 Å",
+         "X線の波長には0.01から100 Åまでの数値を入れてください"},
         {{kExample, "--fit", "2theta", "--wavelength", "5"},
          "Row 3: d = 2.304 has no 2θ at the wavelength 5 Å (λ/2d ≥ 1)",
          "3 行目: d = 2.304 には波長 5 Å での 2θ がありません（λ/2d ≥ 1）"},
@@ -290,7 +295,13 @@ TEST_F(RefineDetails, SummaryOfASeries) {
     args.insert(args.end(), {"--format", "summary"});
     const Outcome o = Refine(args);
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err, "");
+    // Status 1 has its message on stderr: one line for each refused file, in their order.
+    std::string refusals;
+    for (const std::string& file : files) {
+        if (file == bad) refusals += "dorvalix-cli: " + bad + ": 入力値が数値ではありません.\n";
+        if (file == nosystem) refusals += "dorvalix-cli: " + nosystem + ": Set Crystal System \n";
+    }
+    EXPECT_EQ(o.err, refusals);
     const std::vector<std::string> lines = CsvLines(o.out);
     ASSERT_EQ(lines.size(), 41u);
     EXPECT_EQ(lines[0],
@@ -315,6 +326,34 @@ TEST_F(RefineDetails, SummaryOfASeries) {
     EXPECT_EQ(Refine({kExample, kTriclinic, "--format", "summary"}).status, 0);
     const Outcome ja = Refine({nosystem, "--format", "summary", "--lang", "j"});
     EXPECT_EQ(CsvLines(ja.out)[1], nosystem + std::string(20, ',') + "結晶系が指定されていません");
+}
+
+// A spreadsheet runs a field that starts with =, +, - or @ as a formula: the summary's texts
+// (file names, messages) start with "'" then; numbers, negative ones too, stay numbers.
+TEST_F(RefineDetails, SummaryTextsNoSpreadsheetRuns) {
+    const std::vector<std::string> names = {"=1+2.lat", "+1.lat", "-1.lat", "@SUM(A1).lat",
+                                            "plain.lat"};
+    std::string args;
+    for (const std::string& name : names) {
+        std::filesystem::copy_file(kExample, dir + "/" + name);
+        args += " '" + name + "'";
+    }
+    const Outcome o = RunBinary("refine --format summary --" + args, "cd " + dir + " && ");
+    ASSERT_EQ(o.status, 0) << o.out;
+    const std::vector<std::string> lines = CsvLines(o.out);
+    ASSERT_EQ(lines.size(), names.size() + 1);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::string expected = (i + 1 < names.size() ? "'" : "") + names[i] + ",5,7,9.75";
+        EXPECT_TRUE(lines[i + 1].starts_with(expected)) << lines[i + 1];
+    }
+    // A message that starts with "-", in the error field.
+    const Outcome refused = Refine({kExample, "--exclude", "9", "--format", "summary"});
+    EXPECT_EQ(CsvLines(refused.out)[1], kExample + std::string(20, ',') +
+                                            "'--exclude 9: " + kExample + " holds 7 observations");
+    // Δd of the first line is negative and stays a number.
+    const std::string csv = CsvLines(Refine({kExample, "--format", "csv"}).out)[1];
+    EXPECT_TRUE(std::regex_search(csv, std::regex(R"(^1,2,2,0,3\.23,3\.23483\d+,-0\.00483\d+,)")))
+        << csv;
 }
 
 TEST_F(RefineDetails, SummaryWithZeroShift) {

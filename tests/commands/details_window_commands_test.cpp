@@ -200,13 +200,14 @@ TEST_F(DetailsWindow, WavelengthIsTheSettingsOneAndChangesThem) {
     EXPECT_EQ(window->wavelengthText, "1.5406");
     EXPECT_TRUE(ui.calls.empty());
 
-    // Not a number greater than 0: the message, and nothing changes.
-    for (const char* text : {"", "abc", "0", "-1.5", "1,54"}) {
+    // Not a number from 0.01 to 100: the message, and nothing changes (1e-999 gave an F of
+    // a thousand digits).
+    for (const char* text : {"", "abc", "0", "-1.5", "1,54", "1e-999", "0.009", "101"}) {
         ui.calls.clear();
         ASSERT_TRUE(Do([text](auto& s, auto& ui) { TypeWavelength(s, ui, text); }));
         EXPECT_EQ(
             ui.Texts(Call::Message),
-            std::vector<std::string>{"Type the X-ray wavelength in Å as a number greater than 0"})
+            std::vector<std::string>{"The X-ray wavelength must be a number from 0.01 to 100 Å"})
             << text;
         EXPECT_EQ(main->settings.lamda, 1.5406L) << text;
         EXPECT_EQ(window->wavelengthText, "1.5406") << text;

@@ -430,6 +430,8 @@ TEST_F(HklWindow, TypedWavelengthShowsTheTextAsTyped) {
                                         "Ｘ線波長|Ｘ線の波長を入力してください"}));
 }
 
+constexpr const char* kWavelengthRange = "The X-ray wavelength must be a number from 0.01 to 100 Å";
+
 TEST_F(HklWindow, RefusedWavelengthKeepsTheOldOne) {
     Execute();
     ASSERT_TRUE(Open());
@@ -441,8 +443,10 @@ TEST_F(HklWindow, RefusedWavelengthKeepsTheOldOne) {
     } cases[] = {
         {"", Call::Error, kEmptyNumber},  // also Cancel
         {"1,5", Call::Error, "'1,5' は浮動小数点数ではありません."},
-        {"0", Call::Message, "The X-ray wavelength must be greater than 0"},
-        {"-1.5", Call::Message, "The X-ray wavelength must be greater than 0"},
+        {"0", Call::Message, kWavelengthRange},
+        {"-1.5", Call::Message, kWavelengthRange},
+        {"1e-999", Call::Message, kWavelengthRange},  // every 2θ 0.00 before
+        {"100.01", Call::Message, kWavelengthRange},
     };
     for (const auto& c : cases) {
         ui.calls.clear();

@@ -106,7 +106,7 @@ std::set<std::string> ProgramTexts() {
                              &file_text::kSetSampleName,
                              &kSetCellConstantText,
                              &kSetHklRangeText,
-                             &kWavelengthNotPositiveText,
+                             &kWavelengthRangeText,
                              &kMinimumDNotPositiveText,
                              &kRangeTooLargeText,
                              &kTooManyReflectionsText,

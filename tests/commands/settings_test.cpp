@@ -8,6 +8,7 @@
 
 #include "errors.h"
 #include "temp_dir.h"
+#include "text_encoding.h"
 
 namespace dorvalix {
 namespace {
@@ -73,6 +74,19 @@ TEST_F(SettingsFile, AnUnreadableRealGivesItsDefault) {
     EXPECT_EQ(s.lamda, static_cast<long double>(1.54178));
     EXPECT_EQ(s.dMin, 1.5L);
     EXPECT_EQ(LoadWith("lamda= 2.5 \nd_min=1e-5\n").dMin, static_cast<long double>(1e-5));
+}
+
+// A wavelength the windows would refuse when typed gives the default line, name and all:
+// no window computes with it, and none shows a line's name beside another's wavelength.
+TEST_F(SettingsFile, AWavelengthOutside001To100GivesTheDefaultLine) {
+    for (const char* lamda : {"1e-999", "0.001", "100.5", "-1.54", "abc", "nan"}) {
+        const AppSettings s = LoadWith(std::string("lamda=") + lamda + "\nx_ray=Mo-Ka\n");
+        EXPECT_EQ(s.lamda, static_cast<long double>(1.54178)) << lamda;
+        EXPECT_EQ(s.xRay, "Cu-Ka") << lamda;
+    }
+    const AppSettings edge = LoadWith("lamda=0.01\nx_ray= Set W.L.\n");
+    EXPECT_EQ(edge.lamda, static_cast<long double>(0.01));
+    EXPECT_EQ(edge.xRay, "Set W.L.");
 }
 
 TEST_F(SettingsFile, AnEmptyTextIsKeptButAMissingKeyGivesTheDefault) {
@@ -161,6 +175,26 @@ TEST_F(SettingsFile, AByteOrderMarkIsNoPartOfTheFirstLine) {
     EXPECT_EQ(ReadText(path),
               "\xEF\xBB\xBF[Dorvalix]\r\nlang=j\r\nlamda=0.70926\r\nd_min=0.9\r\nx_ray=Mo-Ka1\r\n"
               "hkl_range=asym\r\nlattice=P\r\n");
+}
+
+// Notepad's "Unicode" (UTF-16 with its byte-order mark, either order) is read, not taken
+// for a file of no keys, and written back in UTF-16 with whatever else it holds.
+TEST_F(SettingsFile, AUtf16FileIsReadAndStaysUtf16) {
+    const std::string before =
+        "[Other]\r\nname=石英\r\n[Dorvalix]\r\nlang=e\r\nlamda=0.70926\r\nx_ray=Mo-Ka1\r\n";
+    for (const Utf16Order order : {Utf16Order::LittleEndian, Utf16Order::BigEndian}) {
+        WriteText(path, EncodeUtf16(before, order));
+        AppSettings s = LoadSettings(path);
+        EXPECT_EQ(s.lang, "e");
+        EXPECT_EQ(s.lamda, static_cast<long double>(0.70926));
+        EXPECT_EQ(s.xRay, "Mo-Ka1");
+        s.lang = "j";
+        SaveSettings(path, s);
+        EXPECT_EQ(ReadText(path),
+                  EncodeUtf16("[Other]\r\nname=石英\r\n[Dorvalix]\r\nlang=j\r\nlamda=0.70926\r\n"
+                              "x_ray=Mo-Ka1\r\nd_min=1.5\r\nhkl_range=all\r\nlattice=P\r\n",
+                              order));
+    }
 }
 
 // A settings file that is a FIFO (or a device, or huge) is not read: the program starts with

@@ -126,6 +126,41 @@ TEST_F(AtomicFile, FailedWriteKeepsTheOldFile) {
     EXPECT_EQ(Names(), (std::vector<std::string>{"a.lat", "plain"}));
 }
 
+// Stopped by a signal halfway (Ctrl-C on a large table), with the command-line program's
+// handler: no temporary file, unnamed or named, and the old file as it was. A signal the
+// program ignores (nohup) stays ignored.
+TEST_F(AtomicFile, ASignalLeavesNoTemporaryFile) {
+    const std::string path = dir + "/a.lat";
+    WriteFileAtomically(path, "keep");
+    for (const auto temporary :
+         {AtomicFileWriter::Temporary::Unnamed, AtomicFileWriter::Temporary::Named}) {
+        for (const int s : {SIGINT, SIGTERM, SIGHUP}) {
+            const int status = InChild(
+                [&] {
+                    std::signal(s, SIG_DFL);
+                    RemoveTemporaryFilesOnSignals();
+                    AtomicFileWriter writer(path, Lang::English, temporary);
+                    writer.Write(std::string(1 << 20, 'x'));
+                    std::raise(s);
+                    return 1;
+                },
+                false);
+            EXPECT_EQ(status, 100 + s) << s;
+            EXPECT_EQ(Names(), std::vector<std::string>{"a.lat"}) << s;
+            EXPECT_EQ(Read(path), "keep");
+        }
+    }
+    const int ignored = InChild(
+        [] {
+            std::signal(SIGHUP, SIG_IGN);
+            RemoveTemporaryFilesOnSignals();
+            std::raise(SIGHUP);
+            return 0;
+        },
+        false);
+    EXPECT_EQ(ignored, 0);
+}
+
 TEST_F(AtomicFile, KeepsThePermissionsButNeverSetId) {
     const struct {
         mode_t before, after;

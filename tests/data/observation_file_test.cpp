@@ -273,6 +273,16 @@ TEST_F(ObservationFileLoad, ShiftJisFromWindowsAndUtf8) {
     sample.clear();
     LoadObservationFile(state, sample, utf8, Lang::English);
     EXPECT_EQ(sample, "透輝石");
+    // UTF-16 with its byte-order mark, as Notepad saves "Unicode" (and big-endian), was
+    // refused: "not a number".
+    for (const bool big : {false, true}) {
+        const std::string path =
+            Write("unicode.lat", test::Utf16Bytes(u"1 5\r\n2 1 1 1.5\r\n石英\r\n", big));
+        sample.clear();
+        LoadObservationFile(state, sample, path, Lang::English);
+        EXPECT_EQ(sample, "石英") << big;
+        EXPECT_EQ(state.table.rows[1], (ObservationTable::Row{" 1.5", " 2", " 1", " 1", ""}));
+    }
 }
 
 TEST_F(TempFolder, WriteObservationFile) {

@@ -29,4 +29,16 @@ class TempFolder : public ::testing::Test {
     std::string dir;
 };
 
+// UTF-16 bytes of `units`, the byte-order mark first, as Windows Notepad saves "Unicode"
+// (little-endian) and its big-endian twin; made here without the program's own encoder.
+inline std::string Utf16Bytes(std::u16string_view units, bool bigEndian) {
+    std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const char16_t u : units) {
+        const auto hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
+        out += bigEndian ? hi : lo;
+        out += bigEndian ? lo : hi;
+    }
+    return out;
+}
+
 }  // namespace dorvalix::test

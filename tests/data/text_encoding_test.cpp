@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "test_files.h"
+
 namespace dorvalix {
 namespace {
 
@@ -39,6 +41,25 @@ TEST(TextEncoding, DecodesShiftJisWhenNotUtf8) {
               "b\xEF\xBF\xBD");
     EXPECT_EQ(DecodeFileText("\xEF\xBB\xBFx"), "x");
     EXPECT_EQ(DecodeFileText(std::string_view("a\0b", 3)), std::string("a\0b", 3));
+}
+
+// Notepad's "Unicode" and its big-endian twin, decoded instead of read as CP932 (which
+// made every number "not a number"); what is no UTF-16 becomes U+FFFD.
+TEST(TextEncoding, DecodesUtf16WithAByteOrderMark) {
+    const std::u16string lat = u"1 5\r\n1 1 1 2.5\r\n透輝石 𝛼\r\n";  // 𝛼: a surrogate pair
+    const std::u16string lone = {u'a', 0xD835, u'b', 0xDEFC};
+    for (const bool big : {false, true}) {
+        EXPECT_EQ(DecodeFileText(test::Utf16Bytes(lat, big)), "1 5\r\n1 1 1 2.5\r\n透輝石 𝛼\r\n")
+            << big;
+        EXPECT_EQ(DecodeFileText(test::Utf16Bytes(lone, big)), "a\uFFFDb\uFFFD") << big;
+        EXPECT_EQ(DecodeFileText(test::Utf16Bytes(u"x", big) + "y"), "x\uFFFD")
+            << big;  // an odd byte
+        // Written back as it came.
+        const Utf16Order order = big ? Utf16Order::BigEndian : Utf16Order::LittleEndian;
+        EXPECT_EQ(EncodeUtf16(DecodeFileText(test::Utf16Bytes(lat, big)), order),
+                  test::Utf16Bytes(lat, big))
+            << big;
+    }
 }
 
 TEST(TextEncoding, DecodesWindowsCodePages) {

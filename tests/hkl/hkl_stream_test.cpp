@@ -134,7 +134,7 @@ TEST(HklStream, RefusalsComeBeforeAnyLine) {
     EXPECT_STREQ(
         StreamHklLines(cell, range, {0, "all", 0, 0.35L}, ToolLimit(0), HklLineEnd::Lf, 2, sink)
             ->en,
-        kWavelengthNotPositiveText.en);
+        kWavelengthRangeText.en);
     EXPECT_FALSE(written);
     // Numbers that describe no cell are refused as the table refuses them, before a line is
     // written.

@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <iterator>
+#include <limits>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -439,8 +440,8 @@ TEST(HklRefusals, TripleCountAtItsBoundary) {
 TEST(HklRefusals, ReflectionCountAtItsBoundary) {
     const HklCell cell = CellFromDegrees(1, 1, 1, 90, 90, 90);
     const long double inside = 1 / std::sqrt(828.5L), beyond = 1 / std::sqrt(829.5L);
-    const HklParameters upTo827{kCubic, "all", 0.001L, inside};
-    const HklParameters upTo829{kCubic, "all", 0.001L, beyond};
+    const HklParameters upTo827{kCubic, "all", 0.01L, inside};
+    const HklParameters upTo829{kCubic, "all", 0.01L, beyond};
     const HklLimit exact{99'872, {"more than 99872", "99872 を超えます"}};
     const HklLimit oneLess{99'871, {"more than 99871", "99871 を超えます"}};
     HklTable table;
@@ -504,13 +505,21 @@ TEST(HklRefusals, NumbersThatAreNoCell) {
     EXPECT_NE(std::string(kNotACellText.ja).find("単位格子"), std::string::npos);
 }
 
-TEST(HklRefusals, WavelengthAndMinimumMustBePositive) {
-    EXPECT_FALSE(CheckWavelength(0.710678L));
+// λ from 0.01 to 100 Å as typed, both ends included; below, every 2θ would print as 0.00
+// (1e-4000 is an extended number, 1e-999 one that double precision cannot hold).
+TEST(HklRefusals, WavelengthFrom001To100AndMinimumPositive) {
     EXPECT_FALSE(CheckMinimumD(1.5L));
-    for (long double v : {0.0L, -1.54L, std::numeric_limits<long double>::infinity()}) {
-        ASSERT_TRUE(CheckWavelength(v));
-        EXPECT_STREQ(CheckWavelength(v)->en, "The X-ray wavelength must be greater than 0");
-        EXPECT_STREQ(CheckWavelength(v)->ja, "X線の波長には0より大きい値を入れてください");
+    for (const char* taken : {"0.01", "0.710678", "100", "1.00000000000000000001e2"})
+        EXPECT_FALSE(CheckWavelength(ParseReal(taken))) << taken;
+    for (const char* refused : {"0.00999999", "100.00001", "1e-999", "1e-4000", "0", "-1.54"}) {
+        const HklRefusal refusal = CheckWavelength(ParseReal(refused));
+        ASSERT_TRUE(refusal) << refused;
+        EXPECT_STREQ(refusal->en, "The X-ray wavelength must be a number from 0.01 to 100 Å");
+        EXPECT_STREQ(refusal->ja, "X線の波長には0.01から100 Åまでの数値を入れてください");
+    }
+    for (long double v : {0.0L, -1.54L, std::numeric_limits<long double>::infinity(),
+                          std::numeric_limits<long double>::quiet_NaN()}) {
+        EXPECT_TRUE(CheckWavelength(v));
         ASSERT_TRUE(CheckMinimumD(v));
         EXPECT_STREQ(CheckMinimumD(v)->ja, "最小ｄ値には0より大きい値を入れてください");
     }
@@ -519,7 +528,7 @@ TEST(HklRefusals, WavelengthAndMinimumMustBePositive) {
     HklTable table(3, MakeReflection(1, 0, 0, 4, 22));
     auto refusal = GenerateHklTable(cell, range, {kCubic, "all", 0, 1.5L}, table);
     ASSERT_TRUE(refusal);
-    EXPECT_STREQ(refusal->en, kWavelengthNotPositiveText.en);
+    EXPECT_STREQ(refusal->en, kWavelengthRangeText.en);
     EXPECT_TRUE(table.empty());
     refusal = GenerateHklTable(cell, range, {kCubic, "all", 1.54178L, -1}, table);
     ASSERT_TRUE(refusal);
@@ -578,8 +587,8 @@ TEST(HklRefusals, LimitsAtTheirBoundaries) {
     const char* const hundred_million =
         "The table would hold more than 100,000,000 reflections: set a larger minimum d-value";
     const char* const half_memory =
-        "The sorted table would need more than half of this computer's memory: set a larger "
-        "minimum d-value";
+        "The sorted table would need more than half of the memory this program may use: set a "
+        "larger minimum d-value";
     const Memory memories[] = {
         {0, 100'000'000, hundred_million},  // unknown
         {24ULL << 30, 100'000'000, hundred_million}, {enough, 100'000'000, hundred_million},
@@ -592,8 +601,8 @@ TEST(HklRefusals, LimitsAtTheirBoundaries) {
     }
     EXPECT_STREQ(ToolLimit(0).refusal.ja, "反射の数が1億を超えます。最小ｄ値を大きくしてください");
     EXPECT_STREQ(ToolLimit(1ULL << 30).refusal.ja,
-                 "並べ替えた表にはこのコンピュータのメモリの半分以上が必要です。最小ｄ値を大きく"
-                 "してください");
+                 "並べ替えた表にはこのプログラムが使えるメモリの半分以上が必要です。最小ｄ値を"
+                 "大きくしてください");
     EXPECT_GT(PhysicalMemory(), 0u);
 }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QPrintDialog>
@@ -11,7 +12,9 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTimer>
+
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -232,6 +235,34 @@ TEST_F(PdfReport, APdfThatCannotBeWrittenGoesToTheErrorBox) {
     ASSERT_TRUE(job);
     EXPECT_THROW(PrintResultsReport(state, *job), IoError);
     EXPECT_FALSE(test::Exists(path));
+}
+
+// A temporary folder that fills up cuts the spooled PDF short without Qt saying so (here
+// the file-size limit, which binds root too, does it): the file that was there stays, no
+// spool is left, and the job ends in the error box.
+TEST_F(PdfReport, ASpoolCutShortKeepsTheOldFile) {
+    const std::string path = dir.Path("kept.pdf");
+    test::WriteText(path, "the file that was there");
+    std::unique_ptr<PrintJob> job = StartQtPdfJob(path);
+    ASSERT_TRUE(job);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const rlimit small{4096, old.rlim_max};
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    std::string error;
+    try {
+        PrintResultsReport(state, *job);
+    } catch (const IoError& e) {
+        error = e.what();
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    job.reset();
+    ASSERT_TRUE(error.starts_with("Input/output error: /") && error.ends_with(".pdf")) << error;
+    EXPECT_TRUE(ReadText(path) == "the file that was there");  // not half a PDF
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+    EXPECT_FALSE(test::Exists(error.substr(error.find('/'))));  // the spool is gone
 }
 
 // The printer dialog's Print to File makes the current printer a PDF printer with a file.
