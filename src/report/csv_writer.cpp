@@ -112,7 +112,11 @@ std::string BuildObservationCsv(const ObservationTable& table, const RefinementD
                 f.insert(f.end(), {CsvNumber(dObs), "", "", CsvNumber(1 / (dObs * dObs)), "", "",
                                    CsvNumber(twoTheta), ""});
             } else {
-                f.insert(f.end(), {CsvText(Trim(table.Cell(0, r))), "", "", "", "", "", "", ""});
+                // A d of zero or below is still a number, written as one; any other text is
+                // kept from a spreadsheet's formulas.
+                const bool number = TryParseReal(table.Cell(0, r), dObs);
+                f.insert(f.end(), {number ? CsvNumber(dObs) : CsvText(Trim(table.Cell(0, r))), "",
+                                   "", "", "", "", "", ""});
             }
             f.insert(f.end(), {"", "", "", "true"});
             if (fit) f.insert(f.end(), 5, "");
