@@ -7,6 +7,7 @@
 #include "atomic_file.h"
 #include "cif_writer.h"
 #include "csv_writer.h"
+#include "details_report.h"
 #include "hkl_table.h"
 #include "hkl_window_commands.h"
 #include "numtext.h"
@@ -95,10 +96,6 @@ constexpr Text kDObsCorrected = {"d obs corr. (Å)", "d 観測・補正 (Å)"};
 constexpr Text kTwoThetaObsCorrected = {"2θ obs corr. (°)", "2θ 観測・補正 (°)"};
 constexpr Text kMeritCaption = {"Figures of merit ({fit}, lattice {lattice}, λ = {wavelength} Å)",
                                 "性能指数（{fit}、格子 {lattice}、λ = {wavelength} Å）"};
-constexpr Text kMeritFitQ = {"fit on Q", "Q でのフィット"};
-constexpr Text kMeritFitTwoTheta = {"fit on 2θ", "2θ でのフィット"};
-constexpr Text kMeritFitZeroShift = {"fit on 2θ with zero shift",
-                                     "2θ でのフィット、ゼロ点補正あり"};
 constexpr Text kAbsentCount = {"{count} of {n} lines are absent under {lattice}",
                                "観測線 {n} 本のうち {count} 本が格子 {lattice} で消滅"};
 constexpr Text kFewDegrees = {
@@ -334,9 +331,9 @@ void Present(DetailsWindowState& state) {
     if (twoTheta && fit->zeroRefined)
         state.zeroLine = With(kZeroLine.In(lang), "{value}", SuText(fit->zero, fit->zeroSu));
 
-    const Text& meritFit = d.merit.fit == DetailsFit::Q ? kMeritFitQ
-                           : d.merit.zeroRefined        ? kMeritFitZeroShift
-                                                        : kMeritFitTwoTheta;
+    const Text& meritFit = d.merit.fit == DetailsFit::Q ? details_text::kMeritFitQ
+                           : d.merit.zeroRefined        ? details_text::kMeritFitZero
+                                                        : details_text::kMeritFitTwoTheta;
     state.meritCaption =
         With(With(With(kMeritCaption.In(lang), "{fit}", meritFit.In(lang)), "{lattice}", lattice),
              "{wavelength}", FormatGeneral(d.merit.wavelength));
