@@ -63,7 +63,8 @@ double TypicalPeakWidth(const Scan& scan) {
         s[i] = (scan.counts[i - 1] + 2 * scan.counts[i] + scan.counts[i + 1]) / 4;
     std::vector<char> taken(n, 0);
     const auto reach = static_cast<std::ptrdiff_t>(std::max(20.0, 1.0 / step));
-    std::vector<double> widths;
+    // (width, height above the base) of the highest maxima.
+    std::vector<std::pair<double, double>> measured;
     for (int k = 0; k < 8; ++k) {
         std::ptrdiff_t top = -1;
         for (std::size_t i = 0; i < n; ++i) {
@@ -94,12 +95,21 @@ double TypicalPeakWidth(const Scan& scan) {
             const double xl = x(l) + (x(l + 1) - x(l)) * (half - at(l)) / (at(l + 1) - at(l));
             const double xr = x(r) - (x(r) - x(r - 1)) * (half - at(r)) / (at(r - 1) - at(r));
             width = xr - xl;
-            widths.push_back(width);
+            measured.emplace_back(width, at(top) - base);
         }
         const auto margin = static_cast<std::ptrdiff_t>(std::max(3.0, 3 * width / step));
         for (std::ptrdiff_t i = std::max<std::ptrdiff_t>(0, l - margin);
              i <= std::min<std::ptrdiff_t>(static_cast<std::ptrdiff_t>(n) - 1, r + margin); ++i)
             taken[static_cast<std::size_t>(i)] = 1;
+    }
+    // Only clear peaks count, a tenth of the strongest or more: a scan of few peaks would
+    // otherwise measure its noise.
+    double strongest = 0;
+    for (const auto& [w, h] : measured)
+        strongest = std::max(strongest, h);
+    std::vector<double> widths;
+    for (const auto& [w, h] : measured) {
+        if (h >= 0.1 * strongest) widths.push_back(w);
     }
     if (widths.empty()) return 0;
     std::sort(widths.begin(), widths.end());

@@ -28,8 +28,9 @@ long double KAlpha2Position(long double twoTheta1, long double ka1, long double 
 std::vector<double> CountVariances(const Scan& scan, double noiseScale) {
     std::vector<double> v(scan.Size());
     for (std::size_t i = 0; i < v.size(); ++i) {
-        const double base = scan.su.empty() ? std::max(scan.counts[i], 1.0)
-                                            : std::max(scan.su[i] * scan.su[i], 1e-12);
+        // An s.u. of 0 tells nothing: counting statistics stand in for it.
+        const double su = scan.su.empty() ? 0 : scan.su[i];
+        const double base = su > 0 ? su * su : std::max(scan.counts[i], 1.0);
         v[i] = base * noiseScale;
     }
     return v;

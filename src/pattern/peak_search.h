@@ -27,6 +27,9 @@ struct PeakStart {
     double height = 0;        // counts above the background
     double fwhm = 0;          // degrees
     double significance = 0;  // of the second derivative, in standard deviations
+    // The shape to start from, when a fit has told it (a peak fitted again).
+    bool hasShape = false;
+    double asymmetry = 0, etaLeft = 0.5, etaRight = 0.5;
 };
 
 // The scale of the counts' variance: how much the point-to-point scatter of the data

@@ -19,16 +19,18 @@ namespace dorvalix {
 struct PeakSettings {
     double backgroundWidth = 0;  // degrees 2θ; 0: DefaultBackgroundWidth
     double significance = 3;     // of the second derivative, in standard deviations
-    double minWidth = 0;         // degrees 2θ; 0: two steps
+    double minWidth = 0;         // degrees 2θ: the narrowest peak; 0: 0.3 typical widths
     double rangeMin = -1e300, rangeMax = 1e300;
 };
 
 // Everything found on one scan.
 struct ScanPeaks {
     double typicalWidth = 0;     // degrees
+    double minWidth = 0;         // degrees, as used
     double backgroundWidth = 0;  // degrees, as used
     std::vector<double> background;
     double noiseScale = 1;
+    double significance = 3;     // as used
     Wavelengths lines;    // as given, with the ratio the fit used
     RatioEstimate ratio;  // of a doublet; refined or the start
     std::vector<FittedPeak> peaks;

@@ -20,7 +20,8 @@ using Vector = Eigen::Matrix<Real, Eigen::Dynamic, 1>;
 
 constexpr Real kLn2 = std::numbers::ln2_v<Real>;
 constexpr Real kDegree = std::numbers::pi_v<Real> / 180;
-// The area of a split pseudo-Voigt of height 1 and FWHM 1: η π / 2 + (1 − η) √(π / ln 2) / 2.
+// The areas of a Lorentzian and a Gaussian of height 1 and half width at half maximum 1: π
+// and √(π / ln 2); a split profile takes half of each on either side.
 constexpr long double kLorentzArea = std::numbers::pi_v<long double> / 2;
 const long double kGaussArea =
     std::sqrt(std::numbers::pi_v<long double> / std::numbers::ln2_v<long double>) / 2;
@@ -31,32 +32,35 @@ constexpr Real kDerivativeReach = 40;
 constexpr std::size_t kMaxGroup = 10;       // peaks fitted together at most
 constexpr double kWindowFwhm = 2.5;         // the window reaches this many FWHM past a line
 constexpr double kStrongSignificance = 15;  // a peak this clear fits its own shape
-constexpr std::size_t kPerPeak = 5;         // 2θ, height, FWHM, asymmetry, η
+constexpr std::size_t kPerPeak = 6;           // 2θ, height, FWHM, asymmetry, η left, η right
 constexpr std::size_t kLine = 2;            // background level and slope come first
 
-// What one line contributes at x, and its derivatives by the peak's parameters.
+// What one line contributes at x, and its derivatives by the peak's parameters. Each side
+// of the maximum has its own half width and its own Lorentzian fraction (Toraya 1990).
 struct LineValue {
-    Real f, dx, dh, dfwhm, dasym, deta;
+    Real f, dx, dh, dfwhm, dasym, detaLeft, detaRight;
 };
 
-LineValue Line(Real x, Real c, Real h, Real fwhm, Real asym, Real eta) {
+LineValue Line(Real x, Real c, Real h, Real fwhm, Real asym, Real etaLeft, Real etaRight) {
     const bool left = x < c;
     const Real dwdF = left ? (1 + asym) / 2 : (1 - asym) / 2;
     const Real dwdA = left ? fwhm / 2 : -fwhm / 2;
+    const Real eta = left ? etaLeft : etaRight;
     const Real w = fwhm * dwdF;
     const Real u = (x - c) / w;
     const Real u2 = u * u;
     const Real lorentz = 1 / (1 + u2);
     const Real gauss = std::exp(-kLn2 * u2);
     const Real shape = eta * lorentz + (1 - eta) * gauss;
-    const Real dfdu =
-        h * (eta * (-2 * u * lorentz * lorentz) + (1 - eta) * (-2 * kLn2 * u * gauss));
+    const Real dfdu = h * (eta * (-2 * u * lorentz * lorentz) + (1 - eta) * (-2 * kLn2 * u * gauss));
     const Real dfdw = dfdu * (-u / w);
-    return {h * shape, dfdu * (-1 / w), shape, dfdw * dwdF, dfdw * dwdA, h * (lorentz - gauss)};
+    const Real deta = h * (lorentz - gauss);
+    return {h * shape,   dfdu * (-1 / w),      shape, dfdw * dwdF, dfdw * dwdA,
+            left ? deta : 0, left ? 0 : deta};
 }
 
 struct Peak {
-    Real x = 0, h = 0, fwhm = 0, asym = 0, eta = 0.5;
+    Real x = 0, h = 0, fwhm = 0, asym = 0, etaLeft = 0.5, etaRight = 0.5;
     bool shapeFree = true;
     double significance = 0;
     double startX = 0, startFwhm = 0;
@@ -91,6 +95,7 @@ std::vector<char> FreeMask(const Problem& problem, const std::vector<Peak>& peak
         if (!peaks[k].shapeFree) {
             free[kLine + kPerPeak * k + 3] = 0;
             free[kLine + kPerPeak * k + 4] = 0;
+            free[kLine + kPerPeak * k + 5] = 0;
         }
     }
     free.back() = problem.doublet && problem.ratioFree;
@@ -100,7 +105,7 @@ std::vector<char> FreeMask(const Problem& problem, const std::vector<Peak>& peak
 std::vector<Real> Pack(Real level, Real slope, const std::vector<Peak>& peaks, Real ratio) {
     std::vector<Real> p{level, slope};
     for (const Peak& k : peaks) {
-        p.insert(p.end(), {k.x, k.h, k.fwhm, k.asym, k.eta});
+        p.insert(p.end(), {k.x, k.h, k.fwhm, k.asym, k.etaLeft, k.etaRight});
     }
     p.push_back(ratio);
     return p;
@@ -113,7 +118,8 @@ void Unpack(const std::vector<Real>& p, std::vector<Peak>& peaks) {
         peaks[k].h = p[b + 1];
         peaks[k].fwhm = p[b + 2];
         peaks[k].asym = p[b + 3];
-        peaks[k].eta = p[b + 4];
+        peaks[k].etaLeft = p[b + 4];
+        peaks[k].etaRight = p[b + 5];
     }
 }
 
@@ -131,6 +137,7 @@ void Clamp(const Problem& problem, const std::vector<Peak>& starts, std::vector<
             std::clamp<Real>(p[b + 2], step / 2, std::max<Real>(8 * starts[k].startFwhm, step));
         p[b + 3] = std::clamp<Real>(p[b + 3], -0.8, 0.8);
         p[b + 4] = std::clamp<Real>(p[b + 4], 0, 1);
+        p[b + 5] = std::clamp<Real>(p[b + 5], 0, 1);
     }
     // The Kα2/Kα1 ratio of a tube is about 0.5; 0 is a monochromatic beam.
     p.back() = std::clamp<Real>(p.back(), 0, 0.9);
@@ -188,18 +195,20 @@ Real Evaluate(const Problem& problem, std::size_t peaks, const std::vector<Real>
         Real dratio = 0;
         for (std::size_t k = 0; k < peaks; ++k) {
             const std::size_t b = kLine + kPerPeak * k;
-            const LineValue v1 = Line(x, p[b], p[b + 1], p[b + 2], p[b + 3], p[b + 4]);
+            const LineValue v1 = Line(x, p[b], p[b + 1], p[b + 2], p[b + 3], p[b + 4], p[b + 5]);
             model += v1.f;
             LineValue d = v1;
             bool near = std::abs(x - p[b]) <= kDerivativeReach * p[b + 2];
             if (problem.doublet && x2[k] > 0) {
-                const LineValue v2 = Line(x, x2[k], p[b + 1], p[b + 2], p[b + 3], p[b + 4]);
+                const LineValue v2 =
+                    Line(x, x2[k], p[b + 1], p[b + 2], p[b + 3], p[b + 4], p[b + 5]);
                 model += ratio * v2.f;
                 d.dx += ratio * v2.dx * dx2[k];
                 d.dh += ratio * v2.dh;
                 d.dfwhm += ratio * v2.dfwhm;
                 d.dasym += ratio * v2.dasym;
-                d.deta += ratio * v2.deta;
+                d.detaLeft += ratio * v2.detaLeft;
+                d.detaRight += ratio * v2.detaRight;
                 dratio += v2.f;
                 near = near || std::abs(x - x2[k]) <= kDerivativeReach * p[b + 2];
             }
@@ -208,7 +217,8 @@ Real Evaluate(const Problem& problem, std::size_t peaks, const std::vector<Real>
             add(b + 1, d.dh);
             add(b + 2, d.dfwhm);
             add(b + 3, d.dasym);
-            add(b + 4, d.deta);
+            add(b + 4, d.detaLeft);
+            add(b + 5, d.detaRight);
         }
         add(count - 1, dratio);
         const Real weight = (*w.weight)[i];
@@ -338,11 +348,12 @@ Window MakeWindow(const Scan& scan, const std::vector<double>& background,
 }
 
 // Fits a group and drops what the fit does not support, one peak at a time: a height below
-// twice its s.u., a maximum that ran more than a start FWHM away, or two maxima closer than
-// a third of their width.
+// twice its s.u., a width below the minimum, a maximum that ran more than a start FWHM away,
+// or two maxima closer than a third of their width.
 GroupFit FitAndPrune(const Scan& scan, const std::vector<double>& background,
                      const std::vector<double>& weight, Problem problem, std::vector<Peak> peaks,
                      Real ratio) {
+    const Real minWidth = problem.setup->minWidth;
     const double step = MeanStep(scan);
     while (!peaks.empty()) {
         problem.window = MakeWindow(scan, background, weight, problem, peaks);
@@ -360,7 +371,7 @@ GroupFit FitAndPrune(const Scan& scan, const std::vector<double>& background,
                 if (j != k && std::abs(fit.peaks[j].x - f.x) < f.fwhm / 3 && fit.peaks[j].h > f.h)
                     twin = true;
             }
-            const bool bad = away || twin || score < 2;
+            const bool bad = away || twin || score < problem.setup->minSignificance || f.fwhm < minWidth;
             if (bad && score < worstScore) {
                 worstScore = score;
                 worst = static_cast<std::ptrdiff_t>(k);
@@ -406,6 +417,11 @@ std::vector<Peak> PeaksFrom(const std::vector<PeakStart>& starts) {
         k.startFwhm = s.fwhm;
         k.significance = s.significance;
         k.shapeFree = s.significance >= kStrongSignificance;
+        if (s.hasShape) {
+            k.asym = s.asymmetry;
+            k.etaLeft = s.etaLeft;
+            k.etaRight = s.etaRight;
+        }
         peaks.push_back(k);
     }
     std::sort(peaks.begin(), peaks.end(), [](const Peak& a, const Peak& b) { return a.x < b.x; });
@@ -420,15 +436,21 @@ Problem MakeProblem(const FitSetup& setup) {
     return problem;
 }
 
-FittedPeak Report(const Peak& k, Real xsu, const FitSetup& setup) {
+FittedPeak Reported(const Peak& k, Real xsu, const FitSetup& setup) {
     FittedPeak f;
     f.twoTheta = k.x;
     f.twoThetaSu = xsu;
     f.d = DSpacing(k.x, setup.lines.ka1);
     f.fwhm = k.fwhm;
     f.height = k.h;
-    f.area = k.h * k.fwhm * (k.eta * kLorentzArea + (1 - k.eta) * kGaussArea);
-    f.eta = k.eta;
+    // Each side's half width times the area of its half-profile of height 1 and half
+    // width 1.
+    const long double left = k.fwhm * (1 + k.asym) / 2, right = k.fwhm * (1 - k.asym) / 2;
+    f.area = k.h * (left * (k.etaLeft * kLorentzArea + (1 - k.etaLeft) * kGaussArea) +
+                    right * (k.etaRight * kLorentzArea + (1 - k.etaRight) * kGaussArea));
+    f.eta = (k.etaLeft + k.etaRight) / 2;
+    f.etaLeft = k.etaLeft;
+    f.etaRight = k.etaRight;
     f.asymmetry = k.asym;
     f.shapeFixed = !k.shapeFree;
     return f;
@@ -485,17 +507,20 @@ FitOutcome FitPeaks(const Scan& scan, const std::vector<double>& background, con
                                       return std::abs(a->x - k.x) < std::abs(b->x - k.x);
                                   });
                 const std::size_t m = std::min<std::size_t>(3, near.size());
-                long double asym = 0, eta = 0;
+                Real asym = 0, etaLeft = 0, etaRight = 0;
                 for (std::size_t j = 0; j < m; ++j) {
                     asym += near[j]->asym;
-                    eta += near[j]->eta;
+                    etaLeft += near[j]->etaLeft;
+                    etaRight += near[j]->etaRight;
                 }
-                k.asym = asym / static_cast<long double>(m);
-                k.eta = eta / static_cast<long double>(m);
+                k.asym = asym / static_cast<Real>(m);
+                k.etaLeft = etaLeft / static_cast<Real>(m);
+                k.etaRight = etaRight / static_cast<Real>(m);
             }
-            if (!weak) continue;
-            GroupFit again = FitAndPrune(scan, background, weight, problem, peaks, setup.ratio);
-            if (again.ok) fits[g] = std::move(again);
+            if (weak) {
+                GroupFit again = FitAndPrune(scan, background, weight, problem, peaks, setup.ratio);
+                if (again.ok) fits[g] = std::move(again);
+            }
             if (!Report(progress, 0.8 + 0.2 * static_cast<double>(g + 1) /
                                             static_cast<double>(fits.size()))) {
                 out.cancelled = true;
@@ -505,7 +530,7 @@ FitOutcome FitPeaks(const Scan& scan, const std::vector<double>& background, con
     }
     for (const GroupFit& fit : fits) {
         for (std::size_t k = 0; k < fit.peaks.size(); ++k)
-            out.peaks.push_back(Report(fit.peaks[k], fit.su[kLine + kPerPeak * k], setup));
+            out.peaks.push_back(Reported(fit.peaks[k], fit.su[kLine + kPerPeak * k], setup));
     }
     std::sort(out.peaks.begin(), out.peaks.end(),
               [](const FittedPeak& a, const FittedPeak& b) { return a.twoTheta < b.twoTheta; });
