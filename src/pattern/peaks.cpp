@@ -140,8 +140,9 @@ std::vector<FittedPeak> AddPeak(const Scan& scan, const ScanPeaks& found, double
     // The shape of the fitted peak nearest to it, which the fit keeps.
     const FittedPeak* nearest = nullptr;
     for (const FittedPeak& p : found.peaks) {
-        if (!p.shapeFixed && (!nearest || std::abs(static_cast<double>(p.twoTheta) - twoTheta) <
-                                              std::abs(static_cast<double>(nearest->twoTheta) - twoTheta)))
+        if (!p.shapeFixed &&
+            (!nearest || std::abs(static_cast<double>(p.twoTheta) - twoTheta) <
+                             std::abs(static_cast<double>(nearest->twoTheta) - twoTheta)))
             nearest = &p;
     }
     if (nearest != nullptr) {

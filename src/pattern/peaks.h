@@ -30,9 +30,9 @@ struct ScanPeaks {
     double backgroundWidth = 0;  // degrees, as used
     std::vector<double> background;
     double noiseScale = 1;
-    double significance = 3;     // as used
-    Wavelengths lines;    // as given, with the ratio the fit used
-    RatioEstimate ratio;  // of a doublet; refined or the start
+    double significance = 3;  // as used
+    Wavelengths lines;        // as given, with the ratio the fit used
+    RatioEstimate ratio;      // of a doublet; refined or the start
     std::vector<FittedPeak> peaks;
     bool cancelled = false;
 };

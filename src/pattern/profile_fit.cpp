@@ -32,7 +32,7 @@ constexpr Real kDerivativeReach = 40;
 constexpr std::size_t kMaxGroup = 10;       // peaks fitted together at most
 constexpr double kWindowFwhm = 2.5;         // the window reaches this many FWHM past a line
 constexpr double kStrongSignificance = 15;  // a peak this clear fits its own shape
-constexpr std::size_t kPerPeak = 6;           // 2θ, height, FWHM, asymmetry, η left, η right
+constexpr std::size_t kPerPeak = 6;         // 2θ, height, FWHM, asymmetry, η left, η right
 constexpr std::size_t kLine = 2;            // background level and slope come first
 
 // What one line contributes at x, and its derivatives by the peak's parameters. Each side
@@ -52,11 +52,12 @@ LineValue Line(Real x, Real c, Real h, Real fwhm, Real asym, Real etaLeft, Real 
     const Real lorentz = 1 / (1 + u2);
     const Real gauss = std::exp(-kLn2 * u2);
     const Real shape = eta * lorentz + (1 - eta) * gauss;
-    const Real dfdu = h * (eta * (-2 * u * lorentz * lorentz) + (1 - eta) * (-2 * kLn2 * u * gauss));
+    const Real dfdu =
+        h * (eta * (-2 * u * lorentz * lorentz) + (1 - eta) * (-2 * kLn2 * u * gauss));
     const Real dfdw = dfdu * (-u / w);
     const Real deta = h * (lorentz - gauss);
-    return {h * shape,   dfdu * (-1 / w),      shape, dfdw * dwdF, dfdw * dwdA,
-            left ? deta : 0, left ? 0 : deta};
+    return {h * shape,   dfdu * (-1 / w), shape,          dfdw * dwdF,
+            dfdw * dwdA, left ? deta : 0, left ? 0 : deta};
 }
 
 struct Peak {
@@ -371,7 +372,8 @@ GroupFit FitAndPrune(const Scan& scan, const std::vector<double>& background,
                 if (j != k && std::abs(fit.peaks[j].x - f.x) < f.fwhm / 3 && fit.peaks[j].h > f.h)
                     twin = true;
             }
-            const bool bad = away || twin || score < problem.setup->minSignificance || f.fwhm < minWidth;
+            const bool bad =
+                away || twin || score < problem.setup->minSignificance || f.fwhm < minWidth;
             if (bad && score < worstScore) {
                 worstScore = score;
                 worst = static_cast<std::ptrdiff_t>(k);

@@ -2,10 +2,11 @@
 // Least-squares fit of the peaks, window by window: the counts around a group of overlapping
 // peaks are fitted by the background plus a straight line, and for each peak a split
 // pseudo-Voigt for its Kα1 line (Toraya, J. Appl. Cryst. 23 (1990) 485: a pseudo-Voigt whose
-// half width and Lorentzian fraction differ on either side of the maximum) and the same profile for its Kα2 line at
-// 2 asin(λ₂/λ₁ sin θ₁), scaled by the Kα2/Kα1 intensity ratio. The asymmetric profile keeps
-// the Kα1 maximum where it is: a symmetric one shifts low-angle peaks, whose axial-divergence
-// tail lies on the low-angle side, by 0.01–0.03°. No Kα2 stripping comes before the fit.
+// half width and Lorentzian fraction differ on either side of the maximum) and the same profile for
+// its Kα2 line at 2 asin(λ₂/λ₁ sin θ₁), scaled by the Kα2/Kα1 intensity ratio. The asymmetric
+// profile keeps the Kα1 maximum where it is: a symmetric one shifts low-angle peaks, whose
+// axial-divergence tail lies on the low-angle side, by 0.01–0.03°. No Kα2 stripping comes before
+// the fit.
 //
 // Each peak has six parameters: the 2θ of the Kα1 maximum, its height, the FWHM, the
 // asymmetry A = (wL − wR) / (wL + wR) of the half widths and the Lorentzian fractions of the
@@ -32,16 +33,16 @@ struct FittedPeak {
     long double area = 0;        // counts × degrees, of the Kα1 line
     long double eta = 0;         // Lorentzian fraction, the mean of the two sides
     long double etaLeft = 0, etaRight = 0;
-    long double asymmetry = 0;   // (wL − wR) / (wL + wR)
-    bool shapeFixed = false;     // the shape taken from stronger peaks
+    long double asymmetry = 0;  // (wL − wR) / (wL + wR)
+    bool shapeFixed = false;    // the shape taken from stronger peaks
 };
 
 struct FitSetup {
-    Wavelengths lines;        // Kα1 (and Kα2)
-    long double ratio = 0;    // the Kα2/Kα1 ratio the fit uses; 0 for a single line
-    double noiseScale = 1;    // NoiseScale of the scan
-    double typicalWidth = 0;  // FWHM typical of the scan, degrees
-    double minWidth = 0;      // a fitted FWHM below this (degrees) is noise, not a peak
+    Wavelengths lines;           // Kα1 (and Kα2)
+    long double ratio = 0;       // the Kα2/Kα1 ratio the fit uses; 0 for a single line
+    double noiseScale = 1;       // NoiseScale of the scan
+    double typicalWidth = 0;     // FWHM typical of the scan, degrees
+    double minWidth = 0;         // a fitted FWHM below this (degrees) is noise, not a peak
     double minSignificance = 2;  // a fitted height below this many s.u. is noise
 };
 
@@ -51,8 +52,8 @@ struct FitOutcome {
 };
 
 // Fits the peaks that start at `starts` (any order). Peaks the fit finds insignificant
-// (height below setup.minSignificance times its s.u.), narrower than setup.minWidth (a spike of noise) or that
-// run away from their start are dropped.
+// (height below setup.minSignificance times its s.u.), narrower than setup.minWidth (a spike of
+// noise) or that run away from their start are dropped.
 FitOutcome FitPeaks(const Scan& scan, const std::vector<double>& background, const FitSetup& setup,
                     const std::vector<PeakStart>& starts, const Progress& progress = {});
 

@@ -50,9 +50,8 @@ std::optional<std::pair<long, long>> RawDataNumber(const std::string& name) {
     return std::make_pair(e, r);
 }
 
-double AttributeValue(const pugi::xml_node& node) {
-    double v = 0;
-    return AttributeNumber(node, "Value", v) ? v : 0;
+long double AttributeWavelength(const pugi::xml_node& node) {
+    return WavelengthText(node.attribute("Value").value());
 }
 
 // Which column of a Datum row holds what.
@@ -120,13 +119,14 @@ Pattern ParseBrml(std::string_view bytes, const std::string& fileName, Lang lang
         ParseXml(document, archive.Read(member), context);
         const pugi::xml_node root = document.document_element();
         if (!pattern.wavelength.Known()) {
-            const double ka1 = AttributeValue(Descendant(root, "WaveLengthAlpha1"));
-            const double ka2 = AttributeValue(Descendant(root, "WaveLengthAlpha2"));
-            const double ratio = AttributeValue(Descendant(root, "WaveLengthRatio"));
-            if (ka1 > 0 && ka1 < 100) {
+            const long double ka1 = AttributeWavelength(Descendant(root, "WaveLengthAlpha1"));
+            const long double ka2 = AttributeWavelength(Descendant(root, "WaveLengthAlpha2"));
+            // The ratio is a number below 1, read as a wavelength would be.
+            const long double ratio = AttributeWavelength(Descendant(root, "WaveLengthRatio"));
+            if (ka1 > 0) {
                 pattern.wavelength.ka1 = ka1;
                 pattern.wavelength.stated = true;
-                if (ka2 > 0 && ka2 < 100 && ratio > 0 && ratio < 1) {
+                if (ka2 > 0 && ratio > 0 && ratio < 1) {
                     pattern.wavelength.ka2 = ka2;
                     pattern.wavelength.ratio = ratio;
                 }

@@ -25,7 +25,7 @@ using namespace pattern_io;
 namespace {
 
 // The wavelength a comment names: "wavelength" followed by "=" or ":" and a number in Å.
-double CommentWavelength(std::string_view comment) {
+long double CommentWavelength(std::string_view comment) {
     std::string lower(comment);
     std::transform(lower.begin(), lower.end(), lower.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -35,9 +35,7 @@ double CommentWavelength(std::string_view comment) {
     const std::size_t mark = rest.find_first_of("=:");
     if (mark == std::string_view::npos) return 0;
     const std::vector<std::string_view> tokens = SplitBlanks(rest.substr(mark + 1));
-    double v = 0;
-    if (tokens.empty() || !ParseNumber(tokens[0], v) || !(v > 0 && v < 100)) return 0;
-    return v;
+    return tokens.empty() ? 0 : WavelengthText(tokens[0]);
 }
 
 bool Blank(std::string_view s) {
@@ -60,7 +58,7 @@ Pattern ParseGsas(std::string_view bytes, const std::string& fileName, Lang lang
         ++i;
         if (t.starts_with('#')) {
             if (!pattern.wavelength.Known()) {
-                if (const double w = CommentWavelength(t); w > 0) {
+                if (const long double w = CommentWavelength(t); w > 0) {
                     pattern.wavelength.ka1 = w;
                     pattern.wavelength.stated = true;
                 }

@@ -42,16 +42,14 @@ struct Conditions {
 
 Wavelengths LinesOf(const Conditions& c) {
     Wavelengths w;
-    double ka1 = 0, ka2 = 0, kb = 0;
-    ParseNumber(Trim(c.ka1), ka1);
-    ParseNumber(Trim(c.ka2), ka2);
-    ParseNumber(Trim(c.kb), kb);
+    const long double ka1 = WavelengthText(c.ka1), ka2 = WavelengthText(c.ka2);
+    const long double kb = WavelengthText(c.kb);
     const std::string_view type = Trim(c.waveType);
     if (type == "Kb" || type == "KB") {
-        if (kb > 0 && kb < 100) w.ka1 = kb;
-    } else if (ka1 > 0 && ka1 < 100) {
+        w.ka1 = kb;
+    } else if (ka1 > 0) {
         w.ka1 = ka1;
-        if (type != "Ka1" && type != "KA1" && ka2 > 0 && ka2 < 100) {
+        if (type != "Ka1" && type != "KA1" && ka2 > 0) {
             w.ka2 = ka2;
             w.ratio = kUnstatedRatio;
         }

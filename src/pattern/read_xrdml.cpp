@@ -24,11 +24,9 @@ bool SameLetters(std::string_view a, std::string_view b) {
 }
 
 // A wavelength element in Å (the schema allows nm too).
-double WavelengthOf(const pugi::xml_node& node) {
-    double v = 0;
-    if (!NumberOf(node, v) || !(v > 0)) return 0;
-    if (SameLetters(node.attribute("unit").value(), "nm")) v *= 10;
-    return v;
+long double WavelengthOf(const pugi::xml_node& node) {
+    const long double v = WavelengthText(TextOf(node));
+    return SameLetters(node.attribute("unit").value(), "nm") ? 10 * v : v;
 }
 
 // A per-point list: one value for every point, or a single value for all of them.

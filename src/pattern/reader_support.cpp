@@ -71,6 +71,12 @@ bool ParseNumber(std::string_view token, double& value, bool decimalComma) {
     return error == std::errc() && end == buffer + n;
 }
 
+long double WavelengthText(std::string_view text) {
+    long double v = 0;
+    if (!TryParseReal(Trim(text), v) || !(v > 0 && v < 100)) return 0;
+    return v;
+}
+
 std::string Quote(std::string_view text) {
     return QuoteForMessage(text);
 }

@@ -51,6 +51,10 @@ class ReadContext {
 // optional exponent; nothing else. Returns false for anything else.
 bool ParseNumber(std::string_view token, double& value, bool decimalComma = false);
 
+// A wavelength in Å as a header states it: the extended number nearest to its decimal text
+// (the number texts of the program), between 0 and 100 exclusive. 0 when it is none.
+long double WavelengthText(std::string_view text);
+
 // A text as a message shows it (control characters escaped, cut short).
 std::string Quote(std::string_view text);
 

@@ -23,9 +23,9 @@ using test::Synthetic;
 
 // Silicon's lines under Cu Kα1 from 20° to 140° 2θ, with heights spanning two decades.
 const std::vector<Reflection> kSilicon = {
-    {28.442, 30000}, {47.302, 18000}, {56.121, 10000}, {69.130, 2500},  {76.377, 4000},
-    {88.029, 5000},  {94.951, 2600},  {106.710, 1500}, {114.092, 2800}, {127.547, 2400},
-    {136.897, 1100},
+    {28.442, 30000}, {47.302, 18000}, {56.121, 10000}, {69.130, 2500},
+    {76.377, 4000},  {88.029, 5000},  {94.951, 2600},  {106.710, 1500},
+    {114.092, 2800}, {127.547, 2400}, {136.897, 1100},
 };
 
 const FittedPeak* Nearest(const std::vector<FittedPeak>& peaks, double twoTheta) {
@@ -47,9 +47,9 @@ TEST(FindPeaks, DoubletsAreFoundOnceAtTheirKAlpha1Maxima) {
         double ratio;
         bool doublet;
     };
-    for (const Case& c : {Case{"tailed doublets", 0.03, 0.5, true},
-                          Case{"symmetric doublets", 0, 0.5, true},
-                          Case{"tailed single line", 0.03, 0, false}}) {
+    for (const Case& c :
+         {Case{"tailed doublets", 0.03, 0.5, true}, Case{"symmetric doublets", 0, 0.5, true},
+          Case{"tailed single line", 0.03, 0, false}}) {
         SCOPED_TRACE(c.name);
         Synthetic s;
         s.start = 20;

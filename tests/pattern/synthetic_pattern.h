@@ -29,8 +29,8 @@ struct Synthetic {
     double level = 200, slope = 0;  // background: level + slope × (2θ − start)
     double fwhm = 0.08;             // of the pseudo-Voigt before the tail
     double eta = 0.5;
-    double tail = 0.03;             // mean length of the low-angle tail, degrees; 0: none
-    Wavelengths lines;              // a doublet draws each reflection's Kα2 line too
+    double tail = 0.03;  // mean length of the low-angle tail, degrees; 0: none
+    Wavelengths lines;   // a doublet draws each reflection's Kα2 line too
     std::vector<Reflection> reflections;
     std::uint32_t seed = 1;
     bool noise = true;
@@ -57,8 +57,8 @@ inline Wavelengths CuSingle() {
 inline std::string Describe(const std::vector<FittedPeak>& peaks) {
     std::string out;
     for (const FittedPeak& p : peaks) {
-        out += "\n  " + FormatFixed(p.twoTheta, 4, 15) + "° height " + FormatFixed(p.height, 0, 15) +
-               " FWHM " + FormatFixed(p.fwhm, 4, 15);
+        out += "\n  " + FormatFixed(p.twoTheta, 4, 15) + "° height " +
+               FormatFixed(p.height, 0, 15) + " FWHM " + FormatFixed(p.fwhm, 4, 15);
     }
     return out;
 }
@@ -115,9 +115,7 @@ class TailedLine {
     }
     static constexpr int kReach = 30, kPerFwhm = 200, kTailSteps = 400;
     double weight_[kTailSteps];
-    double X(std::size_t k) const {
-        return (static_cast<double>(k) / kPerFwhm - kReach) * fwhm_;
-    }
+    double X(std::size_t k) const { return (static_cast<double>(k) / kPerFwhm - kReach) * fwhm_; }
     double fwhm_, eta_, tail_;
     double top_ = 0, height_ = 1;
     std::vector<double> table_;
@@ -140,8 +138,8 @@ inline Scan MakeScan(const Synthetic& s) {
         for (const Reflection& r : s.reflections) {
             y += r.height * line(x - r.twoTheta);
             if (s.lines.IsDoublet()) {
-                const double x2 = static_cast<double>(
-                    KAlpha2Position(r.twoTheta, s.lines.ka1, s.lines.ka2));
+                const double x2 =
+                    static_cast<double>(KAlpha2Position(r.twoTheta, s.lines.ka1, s.lines.ka2));
                 y += static_cast<double>(s.lines.ratio) * r.height * line(x - x2);
             }
         }
