@@ -25,6 +25,27 @@ long double KAlpha2Position(long double twoTheta1, long double ka1, long double 
     return 2 * std::asin(s) / kDegree;
 }
 
+std::vector<double> StripKAlpha2(const Scan& scan, const std::vector<double>& background,
+                                 const Wavelengths& lines) {
+    const std::size_t n = scan.Size();
+    std::vector<double> net(n);
+    for (std::size_t i = 0; i < n; ++i)
+        net[i] = scan.counts[i] - (background.size() == n ? background[i] : 0);
+    if (!lines.IsDoublet()) return net;
+    const long double rho = lines.ka1 / lines.ka2;
+    for (std::size_t i = 0; i < n; ++i) {
+        // The Kα1 angle whose Kα2 line lies here, and the stripped counts there.
+        const long double s = rho * std::sin(scan.twoTheta[i] * kDegree / 2);
+        const auto x1 = static_cast<double>(2 * std::asin(s) / kDegree);
+        const std::size_t j = LowerIndex(scan, x1);
+        if (j == 0 || j >= i) continue;
+        const double f = (x1 - scan.twoTheta[j - 1]) / (scan.twoTheta[j] - scan.twoTheta[j - 1]);
+        const double earlier = net[j - 1] + f * (net[j] - net[j - 1]);
+        net[i] -= static_cast<double>(lines.ratio) * earlier;
+    }
+    return net;
+}
+
 std::vector<double> CountVariances(const Scan& scan, double noiseScale) {
     std::vector<double> v(scan.Size());
     for (std::size_t i = 0; i < v.size(); ++i) {

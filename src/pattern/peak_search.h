@@ -49,4 +49,11 @@ std::vector<PeakStart> SearchPeaks(const Scan& scan, const std::vector<double>& 
 // 2θ of the Kα2 line of a Kα1 reflection at `twoTheta1` (degrees); 0 past the Kα2 cut-off.
 long double KAlpha2Position(long double twoTheta1, long double ka1, long double ka2);
 
+// The counts above the background with the Kα2 lines taken out, for display only (the fit
+// models them instead): Rachinger's stripping (J. Sci. Instrum. 25 (1948) 254), from low to
+// high 2θ, I1(2θ) = I(2θ) − ratio × I1(2θ'), where 2θ' is the Kα1 angle whose Kα2 line lies
+// at 2θ. A single line leaves the counts above the background as they are.
+std::vector<double> StripKAlpha2(const Scan& scan, const std::vector<double>& background,
+                                 const Wavelengths& lines);
+
 }  // namespace dorvalix

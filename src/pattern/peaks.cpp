@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 namespace dorvalix {
 
@@ -27,8 +28,9 @@ PeakStart StartOf(const FittedPeak& p) {
 double Reach(const ScanPeaks& found, double fwhm) {
     double reach = 5 * std::max(fwhm, found.typicalWidth);
     if (found.lines.IsDoublet()) {
-        // The Kα1–Kα2 distance grows with 2θ; 2 tan θ Δλ/λ is at most this at 2θ = 160°.
-        reach += 2 * std::tan(80 * 3.14159265358979 / 180) * 180 / 3.14159265358979 *
+        // The Kα1–Kα2 distance, 2 tan θ Δλ/λ, grows with 2θ; at 2θ = 160° it is this.
+        constexpr double kTan80 = 5.671281819617709;
+        reach += 2 * kTan80 / (std::numbers::pi / 180) *
                  static_cast<double>((found.lines.ka2 - found.lines.ka1) / found.lines.ka1);
     }
     return reach;
@@ -64,6 +66,11 @@ FitSetup SetupOf(const ScanPeaks& found) {
 
 ScanPeaks FindPeaks(const Scan& scan, const Wavelengths& lines, const PeakSettings& settings,
                     const Progress& progress) {
+    return FindPeaks(scan, lines, settings, {}, progress);
+}
+
+ScanPeaks FindPeaks(const Scan& scan, const Wavelengths& lines, const PeakSettings& settings,
+                    std::vector<double> background, const Progress& progress) {
     ScanPeaks out;
     out.lines = lines;
     out.significance = settings.significance;
@@ -80,7 +87,9 @@ ScanPeaks FindPeaks(const Scan& scan, const Wavelengths& lines, const PeakSettin
         if (!progress) return {};
         return [&progress, from, to](double f) { return progress(from + (to - from) * f); };
     };
-    out.background = ScanBackground(scan, out.backgroundWidth, part(0, 0.2));
+    out.background = background.size() == scan.Size()
+                         ? std::move(background)
+                         : ScanBackground(scan, out.backgroundWidth, part(0, 0.2));
     if (out.background.size() != scan.Size()) {
         out.cancelled = true;
         return out;

@@ -41,6 +41,11 @@ struct ScanPeaks {
 ScanPeaks FindPeaks(const Scan& scan, const Wavelengths& lines, const PeakSettings& settings,
                     const Progress& progress = {});
 
+// The same over a background already computed (the one a window shows, of as many points
+// as the scan; otherwise it is computed).
+ScanPeaks FindPeaks(const Scan& scan, const Wavelengths& lines, const PeakSettings& settings,
+                    std::vector<double> background, const Progress& progress = {});
+
 // The fit's set-up for a scan whose background and ratio are known (for refitting).
 FitSetup SetupOf(const ScanPeaks& found);
 

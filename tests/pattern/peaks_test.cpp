@@ -247,6 +247,28 @@ TEST(Background, TypicalWidthAndDefaultWidth) {
     EXPECT_NEAR(DefaultBackgroundWidth(scan, 10), (scan.twoTheta.back() - 20) / 4, 1e-9);
 }
 
+// Stripping for display takes the Kα2 line out (but for the error of interpolating between
+// points 1/8 of a width apart), and the Kα1 line keeps its height without the Kα2 line's
+// tail under it.
+TEST(Background, StrippingTakesTheKAlpha2LineOut) {
+    Synthetic s;
+    s.lines = CuDoublet(0.5);
+    s.tail = 0;
+    s.level = 0;
+    s.noise = false;
+    s.reflections = {{80, 10000}};
+    const Scan scan = MakeScan(s);
+    const std::vector<double> none(scan.Size(), 0.0);
+    const std::vector<double> stripped = StripKAlpha2(scan, none, s.lines);
+    const auto at = [&](double x) { return LowerIndex(scan, x); };
+    const double x2 = static_cast<double>(KAlpha2Position(80, s.lines.ka1, s.lines.ka2));
+    EXPECT_GT(scan.counts[at(x2)], 4000);
+    EXPECT_LT(std::abs(stripped[at(x2)]), 0.05 * scan.counts[at(x2)]);
+    EXPECT_GT(scan.counts[at(80)], 10050);
+    EXPECT_NEAR(stripped[at(80)], 10000, 5);
+    EXPECT_EQ(StripKAlpha2(scan, none, CuSingle()), scan.counts);
+}
+
 // Worked values: the Kα2 line of Cu Kα1 at 2θ = 40° lies at 2 asin(1.544414 / 1.540593 ×
 // sin 20°) = 40.1034616°, and d of 2θ = 40° is 1.540593 / (2 sin 20°) = 2.2521963 Å.
 TEST(XrayLines, DoubletGeometry) {
