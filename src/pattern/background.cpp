@@ -46,8 +46,11 @@ std::vector<double> SnipBackground(const std::vector<double>& counts, std::size_
 
 std::vector<double> ScanBackground(const Scan& scan, double width, const Progress& progress) {
     const double step = MeanStep(scan);
-    std::size_t half = 1;
-    if (step > 0 && width > 0) half = std::max<std::size_t>(1, std::llround(width / (2 * step)));
+    // At most half the scan (SnipBackground's own limit), counted before converting.
+    const double points = step > 0 && width > 0 ? width / (2 * step) : 1;
+    const double limit = static_cast<double>(scan.Size());
+    const auto half =
+        static_cast<std::size_t>(std::clamp(std::round(points), 1.0, std::max(limit, 1.0)));
     return SnipBackground(scan.counts, half, progress);
 }
 
@@ -62,7 +65,8 @@ double TypicalPeakWidth(const Scan& scan) {
     for (std::size_t i = 1; i + 1 < n; ++i)
         s[i] = (scan.counts[i - 1] + 2 * scan.counts[i] + scan.counts[i + 1]) / 4;
     std::vector<char> taken(n, 0);
-    const auto reach = static_cast<std::ptrdiff_t>(std::max(20.0, 1.0 / step));
+    const double points = static_cast<double>(n);
+    const auto reach = static_cast<std::ptrdiff_t>(std::clamp(1.0 / step, 20.0, points));
     // (width, height above the base) of the highest maxima.
     std::vector<std::pair<double, double>> measured;
     for (int k = 0; k < 8; ++k) {
@@ -95,9 +99,13 @@ double TypicalPeakWidth(const Scan& scan) {
             const double xl = x(l) + (x(l + 1) - x(l)) * (half - at(l)) / (at(l + 1) - at(l));
             const double xr = x(r) - (x(r) - x(r - 1)) * (half - at(r)) / (at(r - 1) - at(r));
             width = xr - xl;
-            measured.emplace_back(width, at(top) - base);
+            if (std::isfinite(width) && width > 0) {
+                measured.emplace_back(width, at(top) - base);
+            } else {
+                width = 0;
+            }
         }
-        const auto margin = static_cast<std::ptrdiff_t>(std::max(3.0, 3 * width / step));
+        const auto margin = static_cast<std::ptrdiff_t>(std::clamp(3 * width / step, 3.0, points));
         for (std::ptrdiff_t i = std::max<std::ptrdiff_t>(0, l - margin);
              i <= std::min<std::ptrdiff_t>(static_cast<std::ptrdiff_t>(n) - 1, r + margin); ++i)
             taken[static_cast<std::size_t>(i)] = 1;

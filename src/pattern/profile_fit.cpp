@@ -76,7 +76,7 @@ struct Window {
     Real centre = 0;
 };
 
-// A group's parameters: level and slope of the line under the peaks, five per peak, then
+// A group's parameters: level and slope of the line under the peaks, six per peak, then
 // the Kα2/Kα1 ratio.
 struct Problem {
     Window window;
@@ -348,9 +348,10 @@ Window MakeWindow(const Scan& scan, const std::vector<double>& background,
     return w;
 }
 
-// Fits a group and drops what the fit does not support, one peak at a time: a height below
-// twice its s.u., a width below the minimum, a maximum that ran more than a start FWHM away,
-// or two maxima closer than a third of their width.
+// Fits a group and drops what the fit does not support, one peak at a time: a height of
+// fewer s.u. than the significance asked, a width below the minimum, a maximum that ran
+// more than a start FWHM away, or two maxima closer than a third of their width. A window
+// too short for its peaks' parameters (at the end of a scan) loses its weakest peak.
 GroupFit FitAndPrune(const Scan& scan, const std::vector<double>& background,
                      const std::vector<double>& weight, Problem problem, std::vector<Peak> peaks,
                      Real ratio) {
@@ -359,7 +360,12 @@ GroupFit FitAndPrune(const Scan& scan, const std::vector<double>& background,
     while (!peaks.empty()) {
         problem.window = MakeWindow(scan, background, weight, problem, peaks);
         GroupFit fit = FitGroup(problem, peaks, ratio);
-        if (!fit.ok) return fit;
+        if (!fit.ok) {
+            if (peaks.size() == 1) return fit;
+            peaks.erase(std::min_element(peaks.begin(), peaks.end(),
+                                         [](const Peak& a, const Peak& b) { return a.h < b.h; }));
+            continue;
+        }
         std::ptrdiff_t worst = -1;
         Real worstScore = std::numeric_limits<Real>::infinity();
         for (std::size_t k = 0; k < fit.peaks.size(); ++k) {

@@ -70,8 +70,7 @@ Pattern ParseGsas(std::string_view bytes, const std::string& fileName, Lang lang
         const std::size_t scanNumber = pattern.scans.size() + 1;
         const std::string bankText = "BANK line '" + Quote(t) + "'";
         double npts = 0, start = 0, step = 0;
-        if (f.size() < 7 || !ParseNumber(f[2], npts) || !(npts >= 1) ||
-            npts != static_cast<double>(static_cast<long long>(npts))) {
+        if (f.size() < 7 || !ParseNumber(f[2], npts) || !(npts >= 1) || npts != std::floor(npts)) {
             context.Damaged(bankText);
         }
         const std::string_view binning = f[4];

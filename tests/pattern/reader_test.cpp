@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -500,6 +501,27 @@ TEST_F(ArchiveReaders, ZipBombIsRefused) {
     std::string damaged = test::ZipArchiveBytes({{"Data0/Profile0.txt", "10 1\n"}}, dir);
     damaged.resize(damaged.size() - 30);
     EXPECT_NE(Refusal(damaged, "d.rasx").find("d.rasx is damaged"), std::string::npos);
+}
+
+// --- Inputs the fuzzers found faults with ---------------------------------------------
+
+// Kept under tests/data/fuzz/pattern_<reader>/: each gives a pattern or a clear refusal.
+TEST(PatternFuzzRegressions, EveryKeptInputIsReadOrRefused) {
+    std::size_t inputs = 0;
+    for (const auto& folder : std::filesystem::directory_iterator(DORVALIX_FUZZ_INPUTS)) {
+        if (!folder.path().filename().string().starts_with("pattern_")) continue;
+        for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
+            SCOPED_TRACE(entry.path().string());
+            ++inputs;
+            try {
+                const Pattern p = ReadPatternFile(entry.path().string(), Lang::English);
+                EXPECT_FALSE(p.scans.empty());
+            } catch (const DorvalixError& e) {
+                EXPECT_NE(std::string(e.what()), "");
+            }
+        }
+    }
+    EXPECT_GT(inputs, 0u);
 }
 
 // --- Files ------------------------------------------------------------------------------
