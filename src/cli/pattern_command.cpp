@@ -319,6 +319,9 @@ std::string PadLeft(const std::string& s, std::size_t width) {
     return n >= width ? s : std::string(width - n, ' ') + s;
 }
 
+// A refined Kα2/Kα1 ratio below this says the beam had no Kα2 line (tubes give about 0.5).
+constexpr long double kNoKAlpha2 = 0.1L;
+
 std::string LinesText(const UsedLines& used, const ScanPeaks& found) {
     const Wavelengths& w = used.lines;
     std::string out = "Kα1 " + Number(w.ka1) + " Å";
@@ -487,7 +490,13 @@ int RunPeaksCommand(const std::vector<std::string>& args, std::ostream& out, std
         err << "dorvalix-cli peaks: the fit does not fit in the memory\n";
         return 1;
     }
-    used.lines = found.lines;
+    // The lines stay as asked (a doublet is reported with its ratio, even one refined to 0);
+    // a doublet without a Kα2 line in the data is worth a word.
+    if (used.lines.IsDoublet() && found.ratio.refined && found.ratio.ratio < kNoKAlpha2) {
+        err << "dorvalix-cli peaks: note: the Ka2/Ka1 ratio refines to "
+            << Fixed(found.ratio.ratio, 3)
+            << ": the data show no Ka2 line; for a Ka1 beam give --xray with Ka1 or --wavelength\n";
+    }
     switch (o.format) {
         case PeaksFormat::Text:
             return Emit(o.output, PeaksText(o, *pattern, scanNumber, used, found), out, err,

@@ -95,6 +95,26 @@ TEST_F(PatternCommands, PeaksNeedAWavelengthTheFileDoesNotState) {
         << o.out;
 }
 
+// A doublet asked for where the data have no Kα2 line: the ratio refines to about 0, and a
+// note says what that means.
+TEST_F(PatternCommands, ADoubletWithoutKAlpha2IsNoted) {
+    test::Synthetic s;
+    s.start = 20;
+    s.step = 0.02;
+    s.points = 2001;
+    s.lines = test::CuSingle();
+    s.reflections = kThree;
+    const std::string single = Write("monochromatic.xy", test::XyText(test::MakeScan(s)));
+    Outcome o = RunPeaks({single, "--xray", "Cu-Ka"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_NE(o.err.find("dorvalix-cli peaks: note: the Ka2/Ka1 ratio refines to 0.0"),
+              std::string::npos)
+        << o.err;
+    EXPECT_NE(o.out.find("Peaks       3 "), std::string::npos) << o.out;
+    o = RunPeaks({xy, "--xray", "Cu-Ka"});
+    EXPECT_EQ(o.err, "");
+}
+
 TEST_F(PatternCommands, PeaksAsTextAndAsAnObservationFile) {
     Outcome o = RunPeaks({xy, "--xray", "cu-ka"});
     ASSERT_EQ(o.status, 0) << o.err;
