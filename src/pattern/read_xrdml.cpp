@@ -87,7 +87,8 @@ Pattern ParseXrdml(std::string_view bytes, const std::string& fileName, Lang lan
             }
             pugi::xml_node counts = Child(points, "intensities");
             if (!counts) counts = Child(points, "counts");
-            if (!positions || !counts) continue;  // not a 2θ scan, or no data
+            // Not a 2θ scan (a rocking curve holds 2θ at one common position), or no data.
+            if (!positions || !counts || Child(positions, "commonPosition")) continue;
             Scan scan;
             scan.counts = NumberList(TextOf(counts), context, "counts");
             const std::size_t n = scan.counts.size();

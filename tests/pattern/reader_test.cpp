@@ -288,6 +288,12 @@ TEST(XrdmlReader, SchemasOneAndTwo) {
     EXPECT_DOUBLE_EQ(p.scans[0].twoTheta[1], 4.02);
     EXPECT_DOUBLE_EQ(p.scans[0].countingTime, 39.27);
 
+    // A rocking curve (2θ at one position) is no 2θ scan: the file's 2θ scans are read.
+    std::string rocking = kXrdml1;
+    rocking.replace(rocking.find("<startPosition>10</startPosition><endPosition>11</endPosition>"),
+                    62, "<commonPosition>10</commonPosition>");
+    EXPECT_EQ(ParsePattern(rocking, "r.xrdml", Lang::English).scans.size(), 1u);
+
     p = ParsePattern(kXrdml2, "d.xrdml", Lang::English);
     EXPECT_FALSE(p.wavelength.IsDoublet());  // a ratio of 0: the monochromator's Kα1 alone
     ExpectScans(p, {{3, 5.0, 7.0, 90, 98, false}});
