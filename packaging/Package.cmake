@@ -14,7 +14,8 @@ set(CPACK_PACKAGE_DESCRIPTION
 powder-diffraction reflections in eight crystal systems, reports the reciprocal and
 direct cell with standard deviations and the residual of every reflection, and lists
 the hkl reflections of a cell with d and 2-theta for an X-ray line. English and
-Japanese interface; dorvalix-cli runs the same calculations from scripts.")
+Japanese interface; dorvalix-cli runs the same calculations from scripts, and reads
+diffractometer files and fits their peaks.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)

@@ -12,7 +12,11 @@ const char* const kUsage =
     "                        [--output FILE]\n"
     "       dorvalix-cli hkl --cell A B C ALPHA BETA GAMMA [--system CODE] [--dmin D]\n"
     "                        [--wavelength L | --xray NAME] [--range all|asym] [--sort]\n"
-    "                        [--lattice P|A|B|C|I|F|R] [--output FILE]\n";
+    "                        [--lattice P|A|B|C|I|F|R] [--output FILE]\n"
+    "       dorvalix-cli pattern FILE [--scan N] [--format xy|json] [--output FILE]\n"
+    "       dorvalix-cli peaks FILE [--scan N] [--wavelength L | --xray NAME]\n"
+    "                        [--range MIN MAX] [--significance S] [--background-width W]\n"
+    "                        [--format text|json|lat] [--output FILE]\n";
 
 const char* const kHelpText =
     "       dorvalix-cli [refine|hkl] --help | --version\n"
@@ -20,6 +24,12 @@ const char* const kHelpText =
     "refine  refines the lattice constants of the observations in FILE (.lat or SYLK)\n"
     "        exactly as the window's Execute does, and prints the results report.\n"
     "hkl     lists every reflection of a cell down to the minimum d, with d and 2-theta.\n"
+    "pattern prints the scans of a diffractometer file (.xy .xrdml .raw .brml .ras .rasx\n"
+    "        .gsa .fxye ...) as read: 2-theta and counts, attenuation applied.\n"
+    "peaks   finds and fits the peaks of a scan (SNIP background, second-derivative search,\n"
+    "        Ka1/Ka2 split pseudo-Voigt fit) and prints 2-theta, s.u., d, FWHM, height and\n"
+    "        area, or writes them as a .lat file. A file that states no wavelength needs\n"
+    "        --wavelength or --xray (Cu-Ka is the Ka1/Ka2 doublet, Cu-Ka1 one line).\n"
     "\n"
     "Crystal system codes: 1 cubic, 2 hexagonal, 3 tetragonal, 4 orthorhombic,\n"
     "5 monoclinic (beta free), 6 triclinic, 7 monoclinic (gamma free), 8 trigonal.\n"

@@ -35,6 +35,11 @@ std::string FileErrorText(const Text& text, Lang lang, const std::string& path) 
 }
 
 std::string ReadInputFile(const std::string& path, Lang lang) {
+    return ReadInputFile(path, lang, kMaxInputFileBytes, file_error_text::kFileTooLarge);
+}
+
+std::string ReadInputFile(const std::string& path, Lang lang, std::size_t limit,
+                          const Text& tooLarge) {
     // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come.
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) throw IoError(IoErrorText(errno, path));
@@ -45,15 +50,13 @@ std::string ReadInputFile(const std::string& path, Lang lang) {
     if (!S_ISREG(st.st_mode)) {
         throw IoError(FileErrorText(file_error_text::kNotRegularFile, lang, path));
     }
-    auto tooLarge = [&] {
-        return IoError(FileErrorText(file_error_text::kFileTooLarge, lang, path));
-    };
-    if (st.st_size > static_cast<off_t>(kMaxInputFileBytes)) throw tooLarge();
+    auto refusal = [&] { return IoError(FileErrorText(tooLarge, lang, path)); };
+    if (st.st_size > static_cast<off_t>(limit)) throw refusal();
     // A file that grows while it is read is still cut off at the limit.
     std::string out;
     out.reserve(static_cast<std::size_t>(st.st_size));
     char buffer[65536];
-    while (out.size() <= kMaxInputFileBytes) {
+    while (out.size() <= limit) {
         const ssize_t n = read(fd, buffer, sizeof buffer);
         if (n < 0) {
             if (errno == EINTR) continue;
@@ -62,7 +65,7 @@ std::string ReadInputFile(const std::string& path, Lang lang) {
         if (n == 0) break;
         out.append(buffer, static_cast<std::size_t>(n));
     }
-    if (out.size() > kMaxInputFileBytes) throw tooLarge();
+    if (out.size() > limit) throw refusal();
     return out;
 }
 

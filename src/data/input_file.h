@@ -30,4 +30,9 @@ std::string FileErrorText(const Text& text, Lang lang, const std::string& path);
 // not a regular file or when it holds more than kMaxInputFileBytes.
 std::string ReadInputFile(const std::string& path, Lang lang);
 
+// The same with another limit for the files of other programs (measured patterns reach tens
+// of MiB); `tooLarge` is the refusal's text, "%s" standing for the file name.
+std::string ReadInputFile(const std::string& path, Lang lang, std::size_t limit,
+                          const Text& tooLarge);
+
 }  // namespace dorvalix
