@@ -3,16 +3,18 @@
 
 namespace dorvalix {
 
-// Each value is the extended number nearest to the decimal.
+// Each value is the extended number nearest to the decimal. Cr, Fe and Mo: International
+// Tables for Crystallography Vol. C (2006), Table 4.2.2.1 (Hölzer et al. 1997 for Cr and Fe,
+// Deslattes et al. 2003 for Mo), to the sixth decimal.
 const std::array<XrayLine, 8> kXrayLines = {{
     {"Cu-Ka", 1.540593L, 1.544414L},
     {"Cu-Ka1", 1.540593L, 0},
-    {"Fe-Ka", 1.936042L, 1.939980L},
-    {"Fe-Ka1", 1.936042L, 0},
-    {"Cr-Ka", 2.289760L, 2.293663L},
-    {"Cr-Ka1", 2.289760L, 0},
-    {"Mo-Ka", 0.709319L, 0.713609L},
-    {"Mo-Ka1", 0.709319L, 0},
+    {"Fe-Ka", 1.936041L, 1.939973L},
+    {"Fe-Ka1", 1.936041L, 0},
+    {"Cr-Ka", 2.289726L, 2.293651L},
+    {"Cr-Ka1", 2.289726L, 0},
+    {"Mo-Ka", 0.709317L, 0.713607L},
+    {"Mo-Ka1", 0.709317L, 0},
 }};
 
 const XrayLine* FindXrayLine(std::string_view name) {
