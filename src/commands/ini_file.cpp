@@ -177,7 +177,10 @@ std::string IniText::Text() const {
         out += line.text;
         out += line.end;
     }
-    return utf16_ == Utf16Order::None ? out : EncodeUtf16(out, utf16_);
+    // A text that is not UTF-8 (a byte of another code set) cannot be written in UTF-16
+    // without losing it: such a file is written as its bytes.
+    if (utf16_ == Utf16Order::None || !IsValidUtf8(out)) return out;
+    return EncodeUtf16(out, utf16_);
 }
 
 void WriteProfileStrings(const std::string& path, std::string_view section,

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "errors.h"
+#include "ini_file.h"
 #include "temp_dir.h"
 #include "text_encoding.h"
 
@@ -194,6 +195,11 @@ TEST_F(SettingsFile, AUtf16FileIsReadAndStaysUtf16) {
                   EncodeUtf16("[Other]\r\nname=石英\r\n[Dorvalix]\r\nlang=j\r\nlamda=0.70926\r\n"
                               "x_ray=Mo-Ka1\r\nd_min=1.5\r\nhkl_range=all\r\nlattice=P\r\n",
                               order));
+        // A value with a byte that is no UTF-8 cannot go into UTF-16: the file is written
+        // as its bytes and the value reads back as it was (found by fuzzing).
+        IniText ini(EncodeUtf16(before, order));
+        ini.SetValue(kSettingsSection, "x_ray", "Mo\xffMo-Ka");
+        EXPECT_EQ(IniText(ini.Text()).Value(kSettingsSection, "x_ray"), "Mo\xffMo-Ka");
     }
 }
 
