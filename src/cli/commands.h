@@ -11,11 +11,13 @@ namespace dorvalix::cli {
 
 int RunRefineCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunHklCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunIndexCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunAssignCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // The whole command line after the program's name: a subcommand, --help or --version.
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
-// The usage lines of both subcommands, and what --help adds to them.
+// The usage lines of the subcommands, and what --help adds to them.
 extern const char* const kUsage;
 extern const char* const kHelpText;
 

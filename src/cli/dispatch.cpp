@@ -9,6 +9,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     const std::vector<std::string> rest(args.begin() + (args.empty() ? 0 : 1), args.end());
     if (command == "refine") return RunRefineCommand(rest, out, err);
     if (command == "hkl") return RunHklCommand(rest, out, err);
+    if (command == "index") return RunIndexCommand(rest, out, err);
+    if (command == "assign") return RunAssignCommand(rest, out, err);
     if (command == "--help" || command == "-h" || command == "help") {
         out << kUsage << kHelpText;
         return 0;

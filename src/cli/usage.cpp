@@ -11,7 +11,14 @@ const char* const kUsage =
     "                        [--output FILE]\n"
     "       dorvalix-cli hkl --cell A B C ALPHA BETA GAMMA [--system CODE] [--dmin D]\n"
     "                        [--wavelength L | --xray NAME] [--range all|asym] [--sort]\n"
-    "                        [--lattice P|A|B|C|I|F|R] [--output FILE]\n";
+    "                        [--lattice P|A|B|C|I|F|R] [--output FILE]\n"
+    "       dorvalix-cli index PEAKS [--wavelength L | --xray NAME] [--systems LIST]\n"
+    "                        [--lines N] [--tolerance DEG] [--impurities N] [--max-volume V]\n"
+    "                        [--zero-shift] [--top N] [--time-limit S] [--format json|text]\n"
+    "                        [--output FILE]\n"
+    "       dorvalix-cli assign PEAKS --cell A B C ALPHA BETA GAMMA --system CODE\n"
+    "                        [--lattice P|A|B|C|I|F|R | --space-group SYMBOL] [--tolerance DEG]\n"
+    "                        [--wavelength L | --xray NAME] [--format lat|json] [--output FILE]\n";
 
 const char* const kHelpText =
     "       dorvalix-cli --help | --version\n"
@@ -19,10 +26,16 @@ const char* const kHelpText =
     "refine  refines the lattice constants of the observations in FILE (.lat or SYLK)\n"
     "        exactly as the window's Execute does, and prints the results report.\n"
     "hkl     lists every reflection of a cell down to the minimum d, with d and 2-theta.\n"
+    "index   finds the cell, Bravais lattice and zero shift of an unknown phase from its\n"
+    "        peaks (PEAKS: the JSON of dorvalix-cli peaks, 2-theta and intensity columns,\n"
+    "        a d list or a .lat file), best candidates first by de Wolff's M(20).\n"
+    "        LIST: cubic,tetragonal,hexagonal,rhombohedral,orthorhombic,monoclinic,triclinic.\n"
+    "assign  indexes the peaks from a known cell, refines it and writes a .lat file.\n"
     "\n"
     "Crystal system codes: 1 cubic, 2 hexagonal, 3 tetragonal, 4 orthorhombic,\n"
     "5 monoclinic (beta free), 6 triclinic, 7 monoclinic (gamma free), 8 trigonal.\n"
-    "Exit status: 0 success, 1 the data were refused (message on stderr), 2 wrong usage.\n"
+    "Exit status: 0 success, 1 the data were refused or no cell was found (message on\n"
+    "stderr), 2 wrong usage.\n"
     "See dorvalix-cli(1) for every option.\n";
 
 }  // namespace dorvalix::cli
