@@ -155,7 +155,9 @@ AssignmentResult AssignIndices(const PeakList& peaks, const Cell& cell, int code
         return out;
     }
     const auto g0 = ReciprocalMetricOf(cell);
-    if (!(cell.a > 0 && cell.b > 0 && cell.c > 0) || !g0) {
+    auto angle = [](long double v) { return v > 0 && v < 180; };
+    if (!(cell.a > 0 && cell.b > 0 && cell.c > 0) || !angle(cell.alpha) || !angle(cell.beta) ||
+        !angle(cell.gamma) || !g0) {
         out.refusal = "the six numbers describe no cell";
         return out;
     }

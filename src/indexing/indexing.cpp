@@ -44,10 +44,13 @@ constexpr long double kGoodFitShare = 1.0L / 2;
 // of freedom of 20 to 30 lines, since overlapped lines give errors a free fit absorbs.
 constexpr long double kFTest = 6;
 
-// The shortest lattice vector a solution may have, Å (the Niggli cell's a): the shortest
-// interatomic distances between heavier atoms are about 2 Å, and cells of metals start
-// near 2.3 Å.
-constexpr long double kShortestRow = 2;
+// The shortest lattice vector a solution may have, Å (the Niggli cell's a): no crystal
+// repeats itself over less; the shortest known, of metals such as Be, are 2.29 Å.
+constexpr long double kShortestRow = 2.2L;
+
+// A zone that indexes all lines but the impurities, of at least this many, is a dominant
+// zone (among fewer lines a zone may catch most of them by chance).
+constexpr int kDominantZoneLines = 12;
 
 // The zero shifts of a zone search lie this far apart (the lines' tolerance is widened by
 // as much), degrees.
@@ -343,6 +346,23 @@ long double ScoreOf(const IndexingSolution& s, bool zeroRefined) {
     return std::max(0, s.merit.m.n - p) * std::log(m);
 }
 
+// Whether the indices of the indexed lines span the three dimensions of the lattice.
+bool SpansThreeDimensions(const IndexingSolution& s) {
+    std::vector<Hkl> v;
+    for (const SolutionLine& l : s.lines)
+        if (l.indexed) v.push_back(l.hkl);
+    for (std::size_t i = 0; i < v.size(); ++i)
+        for (std::size_t j = i + 1; j < v.size(); ++j) {
+            const Hkl x{v[i][1] * v[j][2] - v[i][2] * v[j][1],
+                        v[i][2] * v[j][0] - v[i][0] * v[j][2],
+                        v[i][0] * v[j][1] - v[i][1] * v[j][0]};
+            if (x == Hkl{0, 0, 0}) continue;
+            for (std::size_t k = j + 1; k < v.size(); ++k)
+                if (x[0] * v[k][0] + x[1] * v[k][1] + x[2] * v[k][2] != 0) return true;
+        }
+    return false;
+}
+
 struct Found {
     IndexingSolution solution;
     std::vector<long double> fingerprint;
@@ -408,6 +428,9 @@ class Search {
             // crystal repeats itself over less than kShortestRow.
             if (!solved[i] || solved[i]->score <= 0) continue;
             if (const auto c = CellOf(solved[i]->reduced); !c || c->a < kShortestRow) continue;
+            // Lines that all lie in one plane of the reciprocal lattice leave the third
+            // direction to the symmetry imposed, not to the data.
+            if (!SpansThreeDimensions(*solved[i])) continue;
             ++result_.searched.lattices;
             const int u = static_cast<int>(solved[i]->unindexed.size());
             if (result_.searched.fewestUnindexed < 0 || u < result_.searched.fewestUnindexed)
@@ -988,6 +1011,11 @@ IndexingResult RunIndexing(const PeakList& peaks, const IndexingOptions& options
         }
         if (!moved) break;
     }
+    // All lines (but the impurities) in one zone: the lines show a plane of the reciprocal
+    // lattice and nothing of its third direction, and every cell that fits them is a guess.
+    const bool dominantZone =
+        n >= kDominantZoneLines && summary.dominantZoneLines >= n - impurities;
+    if (dominantZone) all.clear();
     const std::size_t top = static_cast<std::size_t>(std::max(1, options.top));
     for (std::size_t i = 0; i < all.size() && i < top; ++i) {
         IndexingSolution s = std::move(all[i].solution);
@@ -1008,7 +1036,7 @@ IndexingResult RunIndexing(const PeakList& peaks, const IndexingOptions& options
         if (summary.fewestUnindexed >= 0)
             result.reason +=
                 "; the best cell left " + IntText(summary.fewestUnindexed) + " unindexed";
-        if (summary.dominantZoneLines >= n - impurities)
+        if (dominantZone)
             result.reason +=
                 "; " + IntText(summary.dominantZoneLines) + " of the " + IntText(n) +
                 " lines lie in one zone (a plane of the reciprocal lattice): the third "

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <numbers>
 
 #include "numtext.h"
@@ -45,7 +46,13 @@ long double HalfUnitOfLastDigit(const std::string& text) {
         if (!TryParseInt(t.substr(mantissaEnd + 1), e) || e > 300 || e < -300) return 0;
         exponent = e;
     }
-    return 0.5L * std::pow(10.0L, static_cast<long double>(exponent - decimals));
+    // 5 in the digit after the last: 5 / 10^k, with 10^k exact, so that "3.23" gives the
+    // same 0.005 as the literal.
+    const int k = decimals - exponent + 1;
+    long double power = 1;
+    for (int i = 0; i < std::abs(k); ++i)
+        power *= 10;
+    return k >= 0 ? 5 / power : 5 * power;
 }
 
 std::optional<LineRefusal> PrepareLines(const PeakList& peaks, const LineOptions& options,

@@ -22,10 +22,6 @@ constexpr double kRadians = std::numbers::pi / 180;
 constexpr int kPairPeaks = 2;
 constexpr int kNormalPeaks = 8;
 
-// A lattice with more distinct reflections than this for each line, up to the last line, is
-// not proposed (as in the dichotomy).
-constexpr double kMaxCalculatedPerLine = 8;
-
 // The lattices refined from one search at most.
 constexpr std::size_t kMaxRefined = 60;
 
@@ -232,18 +228,12 @@ ZoneBasis BasisThrough(const Zone& z, int h, int j) {
 }
 
 // Counts the lines that a metric indexes within their windows (with `extra` added), up to
-// the last line; none when the lattice would have more than kMaxCalculatedPerLine distinct
-// reflections for each line there (its M(20) could not be of use). The reflections are
-// tested against the windows as they are made, without sorting them.
+// the last line. The reflections are tested against the windows as they are made, without
+// sorting them.
 int QuickCount(const Metric& g, const std::vector<ZLine>& lines, double extra) {
     const auto gd = Inverted(g);
     if (!gd) return 0;
     const double qMax = lines.back().q + lines.back().eps * (1 + extra);
-    const double volume = static_cast<double>(VolumeOf(g));
-    // (4π/3)·V·Q^{3/2} lattice points, half of them by Friedel's law.
-    if (2 * std::numbers::pi / 3 * volume * std::pow(qMax, 1.5) >
-        kMaxCalculatedPerLine * static_cast<double>(lines.size()))
-        return 0;
     std::vector<double> lo(lines.size()), hi(lines.size());
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const double w = lines[i].eps * (1 + extra);
