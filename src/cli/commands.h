@@ -14,6 +14,8 @@ int RunRefineCommand(const std::vector<std::string>& args, std::ostream& out, st
 int RunHklCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunPatternCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunPeaksCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunIndexCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunAssignCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // The whole command line after the program's name: a subcommand, --help or --version.
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

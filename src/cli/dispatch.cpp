@@ -10,6 +10,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (command == "hkl") return RunHklCommand(rest, out, err);
     if (command == "pattern") return RunPatternCommand(rest, out, err);
     if (command == "peaks") return RunPeaksCommand(rest, out, err);
+    if (command == "index") return RunIndexCommand(rest, out, err);
+    if (command == "assign") return RunAssignCommand(rest, out, err);
     if (command == "--help" || command == "-h" || command == "help") return PrintHelp(out, err);
     if (command == "--version" || command == "-v") return PrintVersion(out, err);
     if (!command.empty()) err << "dorvalix-cli: unknown command " << command << "\n";

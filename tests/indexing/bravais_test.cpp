@@ -1,0 +1,132 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Reduction and Bravais lattices: a cell given in any primitive basis comes back as the
+// conventional cell of its highest-symmetry lattice, including cells whose metric is higher
+// than their nominal system.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "bravais.h"
+#include "lattice.h"
+#include "reduction.h"
+
+namespace dorvalix::indexing {
+namespace {
+
+struct BravaisCase {
+    const char* name;
+    Cell cell;
+    Centring centring;  // of the cell as given
+    const char* bravais;
+    Cell conventional;  // expected
+};
+
+void PrintTo(const BravaisCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+// A scrambled primitive basis of the lattice: the primitive cell times a unimodular matrix.
+Metric ScrambledPrimitive(const BravaisCase& c) {
+    const Metric g = *ReciprocalMetricOf(c.cell);
+    const Metric primitive = *PrimitiveOf(g, c.centring);
+    const IntMatrix3 scramble = {{{1, 1, 0}, {0, 1, 2}, {1, 1, 1}}};  // determinant 1
+    return *TransformedMetric(primitive, scramble);
+}
+
+class BravaisOfCell : public ::testing::TestWithParam<BravaisCase> {};
+
+TEST_P(BravaisOfCell, HighestSymmetryFormIsTheConventionalCell) {
+    const BravaisCase& c = GetParam();
+    const auto reduced = NiggliReduce(ScrambledPrimitive(c));
+    ASSERT_TRUE(reduced);
+    std::vector<LatticeForm> forms = ConventionalForms(reduced->g, 1.0L);
+    ASSERT_FALSE(forms.empty());
+    const LatticeForm* best = &forms.front();
+    for (const LatticeForm& f : forms)
+        if (f.rank > best->rank) best = &f;
+    EXPECT_EQ(best->bravais, c.bravais);
+    const Cell got = *CellOf(*TransformedMetric(reduced->g, best->m));
+    const long double want[6] = {c.conventional.a,     c.conventional.b,    c.conventional.c,
+                                 c.conventional.alpha, c.conventional.beta, c.conventional.gamma};
+    const long double have[6] = {got.a, got.b, got.c, got.alpha, got.beta, got.gamma};
+    for (int i = 0; i < 6; ++i)
+        EXPECT_NEAR(have[i], want[i], 1e-9L) << "parameter " << i;
+    // Right-handed.
+    EXPECT_GT(Determinant(best->m), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lattices, BravaisOfCell,
+                         ::testing::Values(BravaisCase{"cF",
+                                                       {5.431L, 5.431L, 5.431L, 90, 90, 90},
+                                                       Centring::F,
+                                                       "cF",
+                                                       {5.431L, 5.431L, 5.431L, 90, 90, 90}},
+                                           BravaisCase{"cI",
+                                                       {2.884L, 2.884L, 2.884L, 90, 90, 90},
+                                                       Centring::I,
+                                                       "cI",
+                                                       {2.884L, 2.884L, 2.884L, 90, 90, 90}},
+                                           BravaisCase{"tI",
+                                                       {3.785L, 3.785L, 9.514L, 90, 90, 90},
+                                                       Centring::I,
+                                                       "tI",
+                                                       {3.785L, 3.785L, 9.514L, 90, 90, 90}},
+                                           BravaisCase{"hP",
+                                                       {3.25L, 3.25L, 5.207L, 90, 90, 120},
+                                                       Centring::P,
+                                                       "hP",
+                                                       {3.25L, 3.25L, 5.207L, 90, 90, 120}},
+                                           BravaisCase{"hR",
+                                                       {4.759L, 4.759L, 12.991L, 90, 90, 120},
+                                                       Centring::R,
+                                                       "hR",
+                                                       {4.759L, 4.759L, 12.991L, 90, 90, 120}},
+                                           // A cell on rhombohedral axes (a = 5 Å, α = 75°): a_h =
+                                           // 2a·sin(α/2), c_h = a·√(3 + 6·cos α).
+                                           BravaisCase{"hR from rhombohedral axes",
+                                                       {5.0L, 5.0L, 5.0L, 75, 75, 75},
+                                                       Centring::P,
+                                                       "hR",
+                                                       {6.087614290087206L, 6.087614290087206L,
+                                                        10.668779534950477L, 90, 90, 120}},
+                                           BravaisCase{"oC",
+                                                       {5.1L, 6.2L, 7.3L, 90, 90, 90},
+                                                       Centring::C,
+                                                       "oC",
+                                                       {5.1L, 6.2L, 7.3L, 90, 90, 90}},
+                                           BravaisCase{"oF",
+                                                       {5.1L, 6.2L, 7.3L, 90, 90, 90},
+                                                       Centring::F,
+                                                       "oF",
+                                                       {5.1L, 6.2L, 7.3L, 90, 90, 90}},
+                                           BravaisCase{"mC",
+                                                       {9.75L, 8.93L, 5.25L, 90, 105.8L, 90},
+                                                       Centring::C,
+                                                       "mC",
+                                                       {9.75L, 8.93L, 5.25L, 90, 105.8L, 90}},
+                                           // A monoclinic cell with β = 90° is orthorhombic.
+                                           BravaisCase{"monoclinic with beta 90",
+                                                       {9.75L, 8.93L, 5.25L, 90, 90, 90},
+                                                       Centring::P,
+                                                       "oP",
+                                                       {5.25L, 8.93L, 9.75L, 90, 90, 90}},
+                                           // A tetragonal cell with c = a is cubic.
+                                           BravaisCase{"tetragonal with c = a",
+                                                       {4.1L, 4.1L, 4.1L, 90, 90, 90},
+                                                       Centring::P,
+                                                       "cP",
+                                                       {4.1L, 4.1L, 4.1L, 90, 90, 90}},
+                                           BravaisCase{"aP",
+                                                       {7.12L, 8.45L, 9.87L, 84.3L, 97.6L, 102.1L},
+                                                       Centring::P,
+                                                       "aP",
+                                                       {7.12L, 8.45L, 9.87L, 84.3L, 82.4L, 77.9L}}),
+                         [](const ::testing::TestParamInfo<BravaisCase>& info) {
+                             std::string name = info.param.name;
+                             for (char& ch : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+                             return name;
+                         });
+
+}  // namespace
+}  // namespace dorvalix::indexing
