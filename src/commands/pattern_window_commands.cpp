@@ -140,6 +140,11 @@ std::string Fixed(long double v, int decimals) {
     return std::isfinite(v) ? FormatFixed(v, decimals, 15) : std::string("-");
 }
 
+// An angle of the scan's range: at most four decimals.
+std::string AngleText(double v) {
+    return FormatGeneral(std::round(static_cast<long double>(v) * 1e4L) / 1e4L);
+}
+
 std::string LatticeText(Centring c) {
     return std::string(1, CentringLetter(c));
 }
@@ -394,8 +399,8 @@ void Present(PatternWindowState& state) {
                             "{scans}", IntText(static_cast<long long>(pattern.scans.size()))),
                        "{scan}", IntText(static_cast<long long>(state.scan + 1))),
                   "{points}", IntText(static_cast<long long>(scan->Size()))),
-             "{from}", FormatGeneral(scan->twoTheta.front()));
-    state.fileLine = With(state.fileLine, "{to}", FormatGeneral(scan->twoTheta.back()));
+             "{from}", AngleText(scan->twoTheta.front()));
+    state.fileLine = With(state.fileLine, "{to}", AngleText(scan->twoTheta.back()));
     if (!pattern.sampleName.empty())
         state.fileLine += With(kSampleLine.In(lang), "{sample}", pattern.sampleName);
     for (const std::string& note : pattern.notes)
@@ -410,8 +415,13 @@ void Present(PatternWindowState& state) {
         if (tick) ++explained;
         PeakMark mark;
         mark.twoTheta = static_cast<double>(p.twoTheta);
+        // Above the counts: a Kα2 line or a neighbour adds to the fitted height.
         const std::size_t i = std::min(LowerIndex(*scan, mark.twoTheta), scan->Size() - 1);
         mark.top = state.found->background[i] + static_cast<double>(p.height);
+        const auto half = static_cast<double>(p.fwhm) / 2;
+        for (std::size_t j = LowerIndex(*scan, mark.twoTheta - half);
+             j < scan->Size() && scan->twoTheta[j] <= mark.twoTheta + half; ++j)
+            mark.top = std::max(mark.top, scan->counts[j]);
         mark.explained = tick != nullptr;
         mark.tip = With(
             With(With(With(With(kPeakTip.In(lang), "{n}", IntText(static_cast<long long>(k + 1))),

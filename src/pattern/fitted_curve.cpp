@@ -41,6 +41,26 @@ std::vector<double> FittedCurve(const Scan& scan, const ScanPeaks& found,
                                 const std::vector<FittedPeak>& peaks) {
     if (found.background.size() != scan.Size()) return {};
     std::vector<double> curve = found.background;
+    // The windows' lines, each once (its peaks share it).
+    std::vector<double> line(scan.Size(), 0);
+    std::vector<int> windows(scan.Size(), 0);
+    const FittedPeak* previous = nullptr;
+    for (const FittedPeak& p : peaks) {
+        const bool same = previous && previous->windowFrom == p.windowFrom &&
+                          previous->windowTo == p.windowTo && previous->lineLevel == p.lineLevel &&
+                          previous->lineSlope == p.lineSlope;
+        previous = &p;
+        if (same || !(p.windowTo > p.windowFrom)) continue;
+        for (std::size_t i = LowerIndex(scan, static_cast<double>(p.windowFrom));
+             i < scan.Size() && scan.twoTheta[i] <= p.windowTo; ++i) {
+            line[i] +=
+                static_cast<double>(p.lineLevel + p.lineSlope * (scan.twoTheta[i] - p.lineCentre));
+            ++windows[i];
+        }
+    }
+    for (std::size_t i = 0; i < scan.Size(); ++i) {
+        if (windows[i] > 0) curve[i] += line[i] / windows[i];
+    }
     const Wavelengths& lines = found.lines;
     for (const FittedPeak& p : peaks) {
         const auto centre = static_cast<double>(p.twoTheta);

@@ -430,7 +430,7 @@ void PatternPlot::DrawAxes(QPainter& painter) const {
     if (content_.wavelength > 0) {
         const auto lambda = static_cast<double>(content_.wavelength);
         const int count = std::max(2, area.width() / 80);
-        int rightEdge = area.left() - 1000;
+        int rightEdge = area.left();  // the title stands left of the axis
         double previousD = 0;
         for (int j = 0; j <= count; ++j) {
             const double twoTheta = from_ + (to_ - from_) * j / count;
