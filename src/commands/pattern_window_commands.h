@@ -134,7 +134,7 @@ struct PatternTick {
 struct PeakMark {
     double twoTheta = 0;  // Kα1 maximum, degrees
     double top = 0;       // counts at the maximum: background plus height
-    // Whether a tick mark lies within a quarter of its FWHM (at least 3 s.u.): the cell
+    // Whether a tick mark lies within half its FWHM (at least 3 s.u.): the cell
     // explains it. Without tick marks, none is.
     bool explained = false;
     std::string tip;

@@ -210,18 +210,20 @@ void PatternPlot::FitIntensity() {
     const std::size_t n = scan->Size();
     const std::size_t first = std::min(LowerIndex(*scan, from_), n - 1);
     const std::size_t last = std::max(first + 1, std::min(LowerIndex(*scan, to_) + 1, n));
-    double least = Scaled(scan->counts[first]), most = least;
+    // Every scale keeps the order of the counts: only the least and the greatest are scaled.
+    double least = scan->counts[first], most = least;
     auto take = [&](const std::vector<double>& values) {
         if (values.size() != n) return;
         for (std::size_t i = first; i < last; ++i) {
-            const double v = Scaled(values[i]);
-            least = std::min(least, v);
-            most = std::max(most, v);
+            least = std::min(least, values[i]);
+            most = std::max(most, values[i]);
         }
     };
     take(scan->counts);
     if (content_.found && content_.showBackground) take(content_.found->background);
     take(content_.profile);
+    least = Scaled(least);
+    most = Scaled(most);
     if (content_.scale == IntensityScale::Linear) least = std::min(least, 0.0);
     double span = most - least;
     if (!(span > 0)) span = std::max(1.0, std::fabs(most));
@@ -286,9 +288,9 @@ void PatternPlot::paintEvent(QPaintEvent*) {
         painter.save();
         painter.setClipRect(area);
         if (content_.found && content_.showBackground)
-            DrawCurve(painter, content_.found->background, kBackgroundColour, 1.2);
-        DrawCurve(painter, scan->counts, kCountsColour, 1);
-        if (!content_.profile.empty()) DrawCurve(painter, content_.profile, kProfileColour, 1.2);
+            DrawCurve(painter, content_.found->background, kBackgroundColour);
+        DrawCurve(painter, scan->counts, kCountsColour);
+        if (!content_.profile.empty()) DrawCurve(painter, content_.profile, kProfileColour);
         DrawMarks(painter);
         painter.restore();
         if (content_.showTicks) DrawTicks(painter);
@@ -304,7 +306,7 @@ void PatternPlot::paintEvent(QPaintEvent*) {
 }
 
 void PatternPlot::DrawCurve(QPainter& painter, const std::vector<double>& values,
-                            const QColor& colour, double width) const {
+                            const QColor& colour) const {
     const Scan& scan = *content_.CurrentScan();
     const std::size_t n = scan.Size();
     if (values.size() != n || n == 0) return;
@@ -351,8 +353,9 @@ void PatternPlot::DrawCurve(QPainter& painter, const std::vector<double>& values
         }
         flush();
     }
+    // A pen of one pixel, not antialiased: the raster engine draws it without stroking.
     painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.setPen(QPen(colour, width));
+    painter.setPen(QPen(colour, 0));
     painter.drawPolyline(line);
 }
 

@@ -108,8 +108,8 @@ class PatternPlot : public QWidget {
 
   private:
     void FitIntensity();
-    void DrawCurve(QPainter& painter, const std::vector<double>& values, const QColor& colour,
-                   double width) const;
+    void DrawCurve(QPainter& painter, const std::vector<double>& values,
+                   const QColor& colour) const;
     void DrawAxes(QPainter& painter) const;
     void DrawMarks(QPainter& painter) const;
     void DrawTicks(QPainter& painter) const;

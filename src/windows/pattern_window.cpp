@@ -231,7 +231,7 @@ void PatternWindow::BuildControls() {
     splitter->addWidget(BuildPeakList());
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 1);
-    splitter->setSizes({kWidth * 64 / 100, kWidth * 36 / 100});
+    splitter->setSizes({kWidth * 60 / 100, kWidth * 40 / 100});
     layout->addWidget(splitter, 1);
 
     auto* bottom = new QHBoxLayout;
