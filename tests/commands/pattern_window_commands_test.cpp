@@ -249,6 +249,32 @@ TEST_F(PatternWindowTest, ACancelOrAFileThatCannotBeReadLeavesTheWindowAsItWas) 
     EXPECT_EQ(window->path, xy);
 }
 
+TEST_F(PatternWindowTest, TinyAndFeaturelessPatternsOpenWithoutPeaks) {
+    const struct {
+        const char* name;
+        const char* text;
+    } cases[] = {
+        {"one point", "30 100\n"},
+        {"two points", "30 100\n30.01 120\n"},
+        {"all zero", "30 0\n30.01 0\n30.02 0\n30.03 0\n30.04 0\n30.05 0\n30.06 0\n"},
+        {"flat", "30 50\n30.01 50\n30.02 50\n30.03 50\n30.04 50\n30.05 50\n30.06 50\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.Path("tiny.xy");
+        test::WriteText(path, c.text);
+        ui.calls.clear();
+        ASSERT_TRUE(Do([&](PatternWindowState& s, Ui& u) { OpenPatternFile(s, u, path); }));
+        ASSERT_TRUE(Do([](PatternWindowState& s, Ui& u) { ChoosePatternWavelength(s, u, 1); }));
+        ASSERT_TRUE(window->found);
+        EXPECT_EQ(window->found->background.size(), window->pattern->scans[0].Size());
+        EXPECT_TRUE(window->Peaks().empty());
+        ASSERT_TRUE(Do([](PatternWindowState& s, Ui& u) { AddPeakAt(s, u, 30.0); }));
+        ASSERT_TRUE(Do([](PatternWindowState& s, Ui& u) { ShowFittedProfiles(s, u, true); }));
+        EXPECT_TRUE(ui.Texts(Call::Error).empty());
+    }
+}
+
 TEST_F(PatternWindowTest, BackgroundWidthAndSignificanceRefuseWhatIsNoNumberAboveZero) {
     OpenSilicon();
     const std::string automatic = window->backgroundText;
@@ -355,6 +381,16 @@ TEST_F(PatternWindowTest, TickMarksOfTheRefinedCellHonourTheCentringAndFollowEac
     EXPECT_TRUE(window->ticks.empty());
     for (const PeakMark& m : window->marks)
         EXPECT_FALSE(m.explained);
+
+    // The hkl window calculates another cell: its reflections are marked.
+    HklState hkl;
+    hkl.cell = CellFromDegrees(5.6, 5.6, 5.6, 90, 90, 90);
+    window->hkl = &hkl;
+    FollowMainWindow(*window);
+    EXPECT_EQ(window->tickSource, TickSource::HklWindow);
+    EXPECT_EQ(window->tickLine.rfind("Tick marks: cell of the hkl table, a = 5.6 ", 0), 0u)
+        << window->tickLine;
+    EXPECT_NEAR(window->ticks[0].twoTheta, TwoThetaOf(5.6 / std::sqrt(3.0)), 1e-9);  // 111 of F
 }
 
 TEST_F(PatternWindowTest, ACellGivenByAnotherWindowIsMarkedUntilTheNextExecute) {

@@ -13,6 +13,7 @@
 #include <QHelpEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QMimeData>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTableView>
@@ -20,6 +21,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QToolTip>
+#include <QUrl>
 #include <chrono>
 #include <cmath>
 #include <memory>
@@ -90,7 +92,19 @@ TEST_F(PatternWidgets, FileMenuItemAndCaptionsInBothLanguages) {
     EXPECT_TRUE(form->Menu(Control::N2)->actions().contains(item));
     item->trigger();
     EXPECT_EQ(ui.windows, std::vector<SecondaryWindow>{SecondaryWindow::TForm11});
+    // A file dropped on the main window is handed on by its path.
     EXPECT_TRUE(form->acceptDrops());
+    std::vector<std::string> dropped;
+    QObject::connect(form.get(), &MainWindow::FileDropped,
+                     [&](const std::string& file) { dropped.push_back(file); });
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(form.get(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(form.get(), &drop);
+    EXPECT_EQ(dropped, std::vector<std::string>{path});
 
     window->Follow();
     EXPECT_EQ(window->SendButton->text(), "Send Peaks to &Table");
