@@ -848,7 +848,9 @@ void ShowTickMarks(PatternWindowState& state, Ui&, bool shown) {
 
 void AddPeakAt(PatternWindowState& state, Ui& ui, double twoTheta) {
     if (RefuseWithoutLines(state, ui)) return;
-    const Scan& scan = *state.CurrentScan();
+    // The pattern and the peaks stay alive while the work runs, whatever the window does.
+    const std::shared_ptr<const Pattern> pattern = state.pattern;
+    const Scan& scan = pattern->scans[state.scan];
     if (!(twoTheta >= scan.twoTheta.front() && twoTheta <= scan.twoTheta.back())) return;
     const std::shared_ptr<const ScanPeaks> found = state.found;
     std::vector<FittedPeak> peaks;
@@ -864,7 +866,8 @@ void AddPeakAt(PatternWindowState& state, Ui& ui, double twoTheta) {
 
 void RemovePeakAt(PatternWindowState& state, Ui& ui, std::size_t peak) {
     if (RefuseWithoutLines(state, ui) || peak >= state.Peaks().size()) return;
-    const Scan& scan = *state.CurrentScan();
+    const std::shared_ptr<const Pattern> pattern = state.pattern;
+    const Scan& scan = pattern->scans[state.scan];
     const std::shared_ptr<const ScanPeaks> found = state.found;
     std::vector<FittedPeak> peaks;
     if (!LongWork(state, ui, pattern_window_text::kFitting,
