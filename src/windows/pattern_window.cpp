@@ -152,16 +152,28 @@ WavelengthDialog::WavelengthDialog(const PatternWindowState& state, QWidget* par
     layout->addLayout(row);
     auto* buttons = new QDialogButtonBox(this);
     buttons->setObjectName("Buttons");
-    buttons->addButton("OK", QDialogButtonBox::AcceptRole);
+    OkButton = buttons->addButton("OK", QDialogButtonBox::AcceptRole);
     buttons->addButton(ToQ(pattern_window_text::kCancel.In(state.UiLang())),
                        QDialogButtonBox::RejectRole);
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    // Nothing is chosen for the user: OK waits for a line or a typed value.
+    LineBox->setPlaceholderText(ToQ(state.Caption(PatternControl::WavelengthNotStated)));
+    LineBox->setCurrentIndex(-1);
+    auto allow = [this] {
+        const int typed = LineBox->count() - 1;
+        const int chosen = LineBox->currentIndex();
+        OkButton->setEnabled(chosen >= 0 &&
+                             (chosen < typed || !LineEdit->text().trimmed().isEmpty()));
+    };
     // A typed value chooses the typed entry.
-    connect(LineEdit, &QLineEdit::textEdited, this,
-            [this] { LineBox->setCurrentIndex(LineBox->count() - 1); });
-    LineBox->setCurrentIndex(0);
+    connect(LineEdit, &QLineEdit::textEdited, this, [this, allow] {
+        LineBox->setCurrentIndex(LineBox->count() - 1);
+        allow();
+    });
+    connect(LineBox, &QComboBox::currentIndexChanged, this, allow);
+    allow();
 }
 
 int WavelengthDialog::Choice() const {

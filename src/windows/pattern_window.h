@@ -57,6 +57,7 @@ class WavelengthDialog : public QDialog {
 
     QComboBox* LineBox = nullptr;
     QLineEdit* LineEdit = nullptr;
+    QPushButton* OkButton = nullptr;
 };
 
 class PatternWindow : public QWidget {

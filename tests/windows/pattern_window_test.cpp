@@ -68,8 +68,14 @@ class PatternWidgets : public ::testing::Test {
     // Opened and fitted with Cu Kα1, the window shown at its size.
     void Open() {
         window->OpenFile(path);
-        ASSERT_NE(window->Question, nullptr);           // the file states no wavelength
+        ASSERT_NE(window->Question, nullptr);  // the file states no wavelength
+        // Nothing is chosen before the user chooses.
+        EXPECT_EQ(window->Question->LineBox->currentIndex(), -1);
+        EXPECT_FALSE(window->Question->OkButton->isEnabled());
+        window->Question->LineBox->setCurrentIndex(8);  // a typed value, not typed yet
+        EXPECT_FALSE(window->Question->OkButton->isEnabled());
         window->Question->LineBox->setCurrentIndex(1);  // Cu-Ka1
+        EXPECT_TRUE(window->Question->OkButton->isEnabled());
         window->Question->accept();
         ASSERT_EQ(window->Question, nullptr);
         ASSERT_EQ(window->State().Peaks().size(), 2u);
