@@ -87,6 +87,7 @@ constexpr Text kYTitles[3] = {{"Counts", "強度（カウント）"},
                               {"Counts (square-root scale)", "強度（平方根目盛）"},
                               {"Counts (log scale)", "強度（対数目盛）"}};
 constexpr Text kXTitle = {"2θ (°)", "2θ (°)"};
+constexpr Text kFilterName = {"Diffraction patterns", "回折パターン"};
 constexpr Text kDTitle = {"d (Å)", "d (Å)"};
 
 // {name} ... are replaced by their values.
@@ -541,6 +542,16 @@ void ReplacePeaks(PatternWindowState& state, std::vector<FittedPeak> peaks) {
     Present(state);
 }
 
+// Any text in a d or index cell, typed since the last count too.
+bool TableHoldsData(const ObservationTable& table) {
+    for (int r = 1; r <= kMaxObservations; ++r) {
+        for (int c = 0; c < 4; ++c) {
+            if (!Trim(table.Cell(c, r)).empty()) return true;
+        }
+    }
+    return false;
+}
+
 std::string Stem(const std::string& path) {
     std::string name = FileNameOf(path);
     if (const std::size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0)
@@ -660,19 +671,11 @@ void OpenPattern1Click(MainState&, Ui& ui) {
 
 // --- Opening, reading, following ----------------------------------------------------------
 
-void PatternFormShow(PatternWindowState& state) {
-    state.closeRequested = false;
-    state.raiseRequested = true;
-    ApplyCaptions(state);
-    if (state.shownLang != state.UiLang() || state.version == 0) Present(state);
-}
-
 void OpenPatternClick(PatternWindowState& state, Ui& ui) {
     ApplyCaptions(state);
     const Lang lang = state.UiLang();
     const std::string path =
-        ui.OpenFileName({pattern_window_text::kOpenTitle.In(lang),
-                         lang == Lang::Japanese ? "回折パターン" : "Diffraction patterns",
+        ui.OpenFileName({pattern_window_text::kOpenTitle.In(lang), kFilterName.In(lang),
                          kPatternFilePatterns, "", state.path});
     if (path.empty()) return;
     OpenPatternFile(state, ui, path);
@@ -885,7 +888,7 @@ void SortPeakTable(PatternWindowState& state, PeakColumn column) {
 
 std::string PeaksText(const PatternWindowState& state) {
     std::vector<std::string> lines = {state.fileLine, state.linesLine};
-    if (!state.tickLine.empty()) lines.push_back(state.tickLine);
+    if (state.showTicks && !state.tickLine.empty()) lines.push_back(state.tickLine);
     lines.push_back("");
     std::string header;
     for (std::size_t c = 0; c < kPeakColumns; ++c)
@@ -938,8 +941,7 @@ void SendPeaksToTable(PatternWindowState& state, Ui& ui) {
     if (RefuseWithoutPattern(state, ui) || RefuseWithoutPeaks(state, ui)) return;
     const Lang lang = state.UiLang();
     MainState& main = state.main;
-    // Rows typed since the last count count too.
-    if (CountFilledRows(main.calc.table) > 0 &&
+    if (TableHoldsData(main.calc.table) &&
         !ui.AskOkCancel(pattern_window_text::kReplaceTable.In(lang)))
         return;
     const std::vector<FittedPeak>& peaks = state.Peaks();

@@ -226,9 +226,6 @@ void OpenPattern1Click(MainState& state, Ui& ui);
 
 // --- Opening, reading, following ----------------------------------------------------------
 
-// Captions of the language, and a raise.
-void PatternFormShow(PatternWindowState& state);
-
 // The open dialog, then the file read (OpenPatternFile); a cancelled dialog changes nothing.
 void OpenPatternClick(PatternWindowState& state, Ui& ui);
 

@@ -655,7 +655,7 @@ void PatternWindow::SyncContent() {
     NotesText->setText(ToQ(s.notesText));
     NotesText->setVisible(!s.notesText.empty());
     TickText->setText(ToQ(s.tickLine));
-    TickText->setVisible(!s.tickLine.empty());
+    TickText->setVisible(!s.tickLine.empty() && s.showTicks);
     FileText->setVisible(!s.fileLine.empty());
 
     PlotContent content;

@@ -500,6 +500,13 @@ TEST_F(PatternWindowTest, SendPeaksToTableReplacesTheTableAfterTheQuestionWithEm
     ui.answers = {true};
     ASSERT_TRUE(Do(SendPeaksToTable));
     EXPECT_EQ(Cell(0, 1), " " + FormatFixed(window->Peaks()[0].d, 6, 15));
+    // Indices typed without their d are data too.
+    ClearTable(*state);
+    Cell(2, 7) = "1";
+    ui.answers = {false};
+    ASSERT_TRUE(Do(SendPeaksToTable));
+    EXPECT_EQ(ui.Texts(Call::OkCancel).size(), 3u);
+    EXPECT_EQ(Cell(2, 7), "1");
     // In Japanese.
     SetLanguage(Lang::Japanese);
     ui.calls.clear();
