@@ -28,6 +28,7 @@ constexpr CaptionEntry kCaptions[kControlCount] = {
     {Control::Exceld1,
      "Exceld1",
      {"Read Excel data through ClipBoard", "クリップボードからExcelデータの読み込み"}},
+    {Control::OpenPattern1, "OpenPattern1", {"Open Pattern...", "回折パターンを開く..."}},
     {Control::N10, "N10", {"Print", "印　刷"}},
     {Control::N11, "N11", {"Printer Setup", "プリンターセットアップ"}},
     {Control::N18, "N18", {"Save Results to File", "結果をファイルに出力"}},

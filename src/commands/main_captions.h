@@ -22,6 +22,7 @@ enum class Control : int {
     Read1,
     Write1,
     Exceld1,
+    OpenPattern1,
     N10,
     N11,
     N18,

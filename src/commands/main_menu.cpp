@@ -3,6 +3,7 @@
 
 #include "details_window_commands.h"
 #include "main_commands.h"
+#include "pattern_window_commands.h"
 
 namespace dorvalix {
 
@@ -23,8 +24,9 @@ const std::vector<MenuDefinition>& MainMenus() {
     static const std::vector<MenuDefinition> menus = {
         {C::N2,
          {Item(C::Read1, Read1Click), Item(C::Write1, Write1Click), Item(C::Exceld1, Exceld1Click),
-          Separator(), Item(C::N10, N10Click), Item(C::N11, N11Click), Separator(),
-          Item(C::N18, N18Click), Item(C::N22, N22Click), Separator(), Item(C::Exit1, Exit1Click)}},
+          Item(C::OpenPattern1, OpenPattern1Click), Separator(), Item(C::N10, N10Click),
+          Item(C::N11, N11Click), Separator(), Item(C::N18, N18Click), Item(C::N22, N22Click),
+          Separator(), Item(C::Exit1, Exit1Click)}},
         {C::N1,
          {Item(C::Cibic1, Cibic1Click), Item(C::tetragonal1, tetragonal1Click),
           Item(C::Orthorhombic1, Orthorhombic1Click), Item(C::trigonal, trigonalClick),
@@ -53,6 +55,7 @@ const MenuKeys& KeysOf(Control control) {
         {C::Read1, {'R', {"Ctrl+O"}}},
         {C::Write1, {'W', {"Ctrl+S"}}},
         {C::Exceld1, {'E', {}}},
+        {C::OpenPattern1, {'O', {"Ctrl+Shift+O"}}},
         {C::N10, {'P', {"Ctrl+P"}}},
         {C::N11, {'u', {}}},
         {C::N18, {'S', {}}},

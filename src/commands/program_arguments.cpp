@@ -25,14 +25,14 @@ ProgramArguments ParseProgramArguments(const std::vector<std::string>& args) {
         }
     }
     if (files.size() > 1) {
-        return {ProgramArguments::Action::WrongUsage, "", "one observation file at most"};
+        return {ProgramArguments::Action::WrongUsage, "", "one file at most"};
     }
     if (!files.empty()) result.file = files.front();
     return result;
 }
 
 std::string ProgramUsageLine() {
-    return "usage: dorvalix [FILE.lat] | --help | --version\n";
+    return "usage: dorvalix [FILE] | --help | --version\n";
 }
 
 std::string ProgramHelpText() {
@@ -41,7 +41,9 @@ std::string ProgramHelpText() {
            "Refines lattice constants by least squares from indexed powder-diffraction\n"
            "data, and lists the hkl reflections of a cell.\n"
            "\n"
-           "  FILE.lat     read this observation file at start\n"
+           "  FILE           an observation file (.lat) to read at start, or a\n"
+           "                 diffraction pattern (.xrdml .raw .brml .ras .rasx .xy\n"
+           "                 .xye .gsa .gss .gsas .fxye) to open in the pattern window\n"
            "  -h, --help     show this text and exit\n"
            "  -v, --version  show the version and exit\n"
            "\n"

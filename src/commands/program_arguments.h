@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The command line of the windowed program: an observation file to read at start, or
-// --help / --version. Qt's own options (-platform, -style ...) are taken by Qt first.
+// The command line of the windowed program: an observation file to read at start or a
+// pattern to open (IsPatternFileName tells which), or --help / --version. Qt's own options
+// (-platform, -style ...) are taken by Qt first.
 #pragma once
 
 #include <string>
@@ -13,7 +14,7 @@ namespace dorvalix {
 struct ProgramArguments {
     enum class Action { Run, Help, Version, WrongUsage };
     Action action = Action::Run;
-    std::string file;     // the observation file to read at start, if any
+    std::string file;     // the observation file or pattern to open at start, if any
     std::string message;  // what was wrong, for WrongUsage
 };
 

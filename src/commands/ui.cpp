@@ -12,6 +12,13 @@ std::string ErrorBoxText(const std::string& text) {
     return text + ".";
 }
 
+bool Ui::RunCancellable(const std::string&, const std::string&,
+                        const std::function<void(const ProgressReport&)>& work) {
+    BusyScope busy(*this);
+    work([](double) { return true; });
+    return true;
+}
+
 bool RunCommand(Ui& ui, const std::function<void()>& command) {
     try {
         command();

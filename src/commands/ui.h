@@ -35,6 +35,8 @@ enum class SecondaryWindow {
     TForm8,  // cell constant dialog
     // The refinement details window, modeless.
     TForm10,
+    // The pattern window, modeless: its open dialog first.
+    TForm11,
 };
 
 class Ui {
@@ -95,6 +97,17 @@ class Ui {
     // between. Pairs may nest; the commands show no box in between.
     virtual void BeginBusy() = 0;
     virtual void EndBusy() = 0;
+
+    // A long piece of work that the user can cancel. `work` runs away from the windows,
+    // which stay drawn, and tells its progress (0 to 1) through the function it is given;
+    // the busy pointer shows at first, and after half a second a progress bar titled
+    // `title` with a button `cancel`. The function returns false once the user has
+    // cancelled, and so does RunCancellable (whatever the work did then is to be thrown
+    // away). An exception of the work is thrown on here. The work must not touch the Ui
+    // nor anything a window draws. Without windows it runs at once, under the busy pointer.
+    using ProgressReport = std::function<bool(double fraction)>;
+    virtual bool RunCancellable(const std::string& title, const std::string& cancel,
+                                const std::function<void(const ProgressReport&)>& work);
 };
 
 // Shows the busy pointer for as long as it lives, however the work ends.

@@ -245,7 +245,9 @@ Real Evaluate(const Problem& problem, std::size_t peaks, const std::vector<Real>
 
 struct GroupFit {
     std::vector<Peak> peaks;
-    std::vector<Real> su;  // of every parameter; NaN where fixed or unknown
+    std::vector<Real> su;       // of every parameter; NaN where fixed or unknown
+    Real level = 0, slope = 0;  // the line under the peaks, about the window's centre
+    Window window;
     Real ratio = 0;
     Real chi2 = 0;
     bool ok = false;
@@ -311,6 +313,9 @@ GroupFit FitGroup(const Problem& problem, std::vector<Peak> peaks, Real ratio) {
     }
     Unpack(p, peaks);
     out.peaks = std::move(peaks);
+    out.level = p[0];
+    out.slope = p[1];
+    out.window = problem.window;
     out.ratio = p.back();
     out.chi2 = chi2;
     out.ok = std::isfinite(chi2);
@@ -444,8 +449,16 @@ Problem MakeProblem(const FitSetup& setup) {
     return problem;
 }
 
-FittedPeak Reported(const Peak& k, Real xsu, const FitSetup& setup) {
+FittedPeak Reported(const Peak& k, Real xsu, const FitSetup& setup, const GroupFit& fit) {
     FittedPeak f;
+    const Window& w = fit.window;
+    f.lineLevel = fit.level;
+    f.lineSlope = fit.slope;
+    f.lineCentre = w.centre;
+    if (w.scan != nullptr && w.hi > w.lo) {
+        f.windowFrom = w.scan->twoTheta[w.lo];
+        f.windowTo = w.scan->twoTheta[w.hi - 1];
+    }
     f.twoTheta = k.x;
     f.twoThetaSu = xsu;
     f.d = DSpacing(k.x, setup.lines.ka1);
@@ -538,7 +551,7 @@ FitOutcome FitPeaks(const Scan& scan, const std::vector<double>& background, con
     }
     for (const GroupFit& fit : fits) {
         for (std::size_t k = 0; k < fit.peaks.size(); ++k)
-            out.peaks.push_back(Reported(fit.peaks[k], fit.su[kLine + kPerPeak * k], setup));
+            out.peaks.push_back(Reported(fit.peaks[k], fit.su[kLine + kPerPeak * k], setup, fit));
     }
     std::sort(out.peaks.begin(), out.peaks.end(),
               [](const FittedPeak& a, const FittedPeak& b) { return a.twoTheta < b.twoTheta; });

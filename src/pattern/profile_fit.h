@@ -35,6 +35,11 @@ struct FittedPeak {
     long double etaLeft = 0, etaRight = 0;
     long double asymmetry = 0;  // (wL − wR) / (wL + wR)
     bool shapeFixed = false;    // the shape taken from stronger peaks
+    // The straight line the fit added to the background in the peak's window (the peaks
+    // of a window share it): level + slope × (2θ − lineCentre) from 2θ windowFrom to
+    // windowTo, in counts and degrees.
+    long double lineLevel = 0, lineSlope = 0, lineCentre = 0;
+    long double windowFrom = 0, windowTo = 0;
 };
 
 struct FitSetup {

@@ -13,6 +13,7 @@
 #include "install_paths.h"
 #include "main_window.h"
 #include "manual_window.h"
+#include "pattern_window.h"
 #include "principle_window.h"
 #include "program_arguments.h"
 #include "qt_ui.h"
@@ -86,6 +87,25 @@ int main(int argc, char* argv[]) {
     QObject::connect(&form, &dorvalix::MainWindow::StateShown, &form10, [&] {
         if (form10.isVisible()) form10.Follow();
     });
+    // The modeless pattern window: its tick marks follow the refined cell and the hkl
+    // window's cell; its peaks go to the main window's table, its λ₁ to the settings.
+    dorvalix::PatternWindow form11(ui, form.State(), &form);
+    form11.State().hkl = &form7.State().hkl;
+    QObject::connect(&form, &dorvalix::MainWindow::StateShown, &form11, [&] {
+        if (form11.isVisible()) form11.Follow();
+    });
+    QObject::connect(&form11, &dorvalix::PatternWindow::MainStateChanged, &form,
+                     [&] { form.SyncFromState(); });
+    // A dropped or named file: a pattern opens the pattern window, any other file is read
+    // as an observation file.
+    auto openFile = [&](const std::string& path) {
+        if (dorvalix::IsPatternFileName(path)) {
+            form11.OpenFile(path, &form);
+        } else {
+            form.ReadFileAtStart(path);
+        }
+    };
+    QObject::connect(&form, &dorvalix::MainWindow::FileDropped, &form11, openFile);
     // While a window is open, the boxes and input dialogs of its commands belong to it.
     ui.SetWindowOpener(dorvalix::SecondaryWindow::TForm2, [&] { form2.Open(); });
     ui.SetWindowOpener(dorvalix::SecondaryWindow::TForm3, [&] {
@@ -115,9 +135,10 @@ int main(int argc, char* argv[]) {
         ui.SetParent(&form7);
     });
     ui.SetWindowOpener(dorvalix::SecondaryWindow::TForm10, [&] { form10.Open(&form); });
+    ui.SetWindowOpener(dorvalix::SecondaryWindow::TForm11, [&] { form11.OpenFileDialog(&form); });
     ui.SetProgressHooks({[&](int maximum) { form9.Begin(maximum); },
                          [&](int position) { form9.SetPosition(position); }, [&] { form9.End(); }});
     form.show();
-    if (!parsed.file.empty()) form.ReadFileAtStart(parsed.file);
+    if (!parsed.file.empty()) openFile(parsed.file);
     return app.exec();
 }

@@ -2,14 +2,18 @@
 #include "main_window.h"
 
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QProxyStyle>
 #include <QScreen>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QUrl>
 
 #include "fonts.h"
 #include "main_commands.h"
@@ -102,6 +106,7 @@ MainWindow::MainWindow(Ui& ui, const std::string& executablePath, QWidget* paren
     BuildMenus();
     BuildMenuKey();
     setFixedSize(kWindowWidth, kWindowHeight);
+    setAcceptDrops(true);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         move(screen->availableGeometry().center() - QPoint(kWindowWidth / 2, kWindowHeight / 2));
     }
@@ -349,6 +354,30 @@ void MainWindow::SyncFromState() {
     }
     syncing_ = false;
     emit StateShown();
+}
+
+namespace {
+
+// The first local file a drop carries, or empty.
+QString DroppedFile(const QMimeData* mime) {
+    if (!mime || !mime->hasUrls()) return {};
+    for (const QUrl& url : mime->urls()) {
+        if (url.isLocalFile()) return url.toLocalFile();
+    }
+    return {};
+}
+
+}  // namespace
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DroppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    const QString file = DroppedFile(event->mimeData());
+    if (file.isEmpty()) return;
+    event->acceptProposedAction();
+    emit FileDropped(file.toStdString());
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -49,6 +49,9 @@ class MainWindow : public QMainWindow {
     // The window has drawn itself after a command: the modeless windows that follow its
     // state look again.
     void StateShown();
+    // A file was dropped on the window: a pattern for the pattern window, or an observation
+    // file to read.
+    void FileDropped(const std::string& path);
 
   public:
     // The menu item or the menu of a control of the caption table.
@@ -75,6 +78,8 @@ class MainWindow : public QMainWindow {
     // Closing the window by its title bar goes through Exit: the question, and on OK the
     // settings are written and the window closes.
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     void BuildControls();

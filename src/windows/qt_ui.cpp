@@ -12,8 +12,14 @@
 #include <QMimeData>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QThread>
+#include <QTimer>
 #include <QUrl>
+#include <algorithm>
+#include <atomic>
+#include <exception>
 
 namespace dorvalix {
 
@@ -198,6 +204,77 @@ void QtUi::BeginBusy() {
 
 void QtUi::EndBusy() {
     QApplication::restoreOverrideCursor();
+}
+
+bool QtUi::RunCancellable(const std::string& title, const std::string& cancel,
+                          const std::function<void(const ProgressReport&)>& work) {
+    // Work shorter than this shows only the busy pointer.
+    constexpr int kProgressAfterMs = 500;
+    constexpr int kRefreshMs = 50;
+    std::atomic<bool> cancelled{false};
+    std::atomic<int> permille{0};
+    std::exception_ptr failure;
+    std::unique_ptr<QThread> thread(QThread::create([&] {
+        try {
+            work([&](double fraction) {
+                if (fraction >= 0 && fraction <= 1)
+                    permille.store(static_cast<int>(fraction * 1000), std::memory_order_relaxed);
+                return !cancelled.load();
+            });
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }));
+    BeginBusy();
+    bool busy = true;
+    {
+        // The user's input waits (it is not lost) while only the pointer tells of the work.
+        QEventLoop wait;
+        QObject::connect(thread.get(), &QThread::finished, &wait, &QEventLoop::quit);
+        QTimer::singleShot(kProgressAfterMs, &wait, &QEventLoop::quit);
+        thread->start();
+        wait.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    if (!thread->isFinished()) {
+        QProgressDialog dialog(ToQ(title), ToQ(cancel), 0, 1000, parent_);
+        dialog.setObjectName("ProgressDialog");
+        dialog.setWindowTitle(title_);
+        dialog.setWindowModality(Qt::ApplicationModal);
+        dialog.setAutoClose(false);
+        dialog.setAutoReset(false);
+        dialog.setMinimumDuration(0);
+        dialog.setMinimumWidth(360);
+        QEventLoop wait;
+        QObject::connect(thread.get(), &QThread::finished, &wait, &QEventLoop::quit);
+        QObject::connect(&dialog, &QProgressDialog::canceled, &wait, [&] {
+            cancelled = true;
+            wait.quit();
+        });
+        QTimer refresh;
+        QObject::connect(&refresh, &QTimer::timeout, &dialog,
+                         [&] { dialog.setValue(permille.load(std::memory_order_relaxed)); });
+        refresh.start(kRefreshMs);
+        // The bar tells of the work now: the pointer over its Cancel button is the usual one.
+        EndBusy();
+        busy = false;
+        dialog.show();
+        if (!thread->isFinished()) wait.exec();
+        dialog.hide();
+        if (!thread->isFinished()) {
+            // Cancelled, or the program is closing down: the work ends at its next step,
+            // under the busy pointer with the user's input held back.
+            cancelled = true;
+            BeginBusy();
+            busy = true;
+            QEventLoop rest;
+            QObject::connect(thread.get(), &QThread::finished, &rest, &QEventLoop::quit);
+            if (!thread->isFinished()) rest.exec(QEventLoop::ExcludeUserInputEvents);
+        }
+    }
+    thread->wait();
+    if (busy) EndBusy();
+    if (failure) std::rethrow_exception(failure);
+    return !cancelled;
 }
 
 }  // namespace dorvalix

@@ -70,6 +70,11 @@ class QtUi : public Ui {
     void ShowPrinterSetup(const std::string& title) override;
     void BeginBusy() override;
     void EndBusy() override;
+    // The work on a thread of its own while the windows are drawn; the busy pointer for
+    // half a second, then a progress bar with Cancel (object name "ProgressDialog") in
+    // front of every window.
+    bool RunCancellable(const std::string& title, const std::string& cancel,
+                        const std::function<void(const ProgressReport&)>& work) override;
 
   private:
     QPrinter& Printer();

@@ -65,6 +65,7 @@ const CaptionRow kCaptionTable[] = {
     {Control::Write1, "Write to File", "d値と指数の保存"},
     {Control::Exceld1, "Read Excel data through ClipBoard",
      "クリップボードからExcelデータの読み込み"},
+    {Control::OpenPattern1, "Open Pattern...", "回折パターンを開く..."},
     {Control::N10, "Print", "印　刷"},
     {Control::N11, "Printer Setup", "プリンターセットアップ"},
     {Control::N18, "Save Results to File", "結果をファイルに出力"},
@@ -479,7 +480,7 @@ TEST(MainMenus, MenusAndItemsStandInTheirOrderWithTheirSeparators) {
         menus.push_back(line);
     }
     EXPECT_EQ(menus, (std::vector<std::string>{
-                         "N2: Read1 Write1 Exceld1 - N10 N11 - N18 N22 - Exit1",
+                         "N2: Read1 Write1 Exceld1 OpenPattern1 - N10 N11 - N18 N22 - Exit1",
                          "N1: Cibic1 tetragonal1 Orthorhombic1 trigonal Hexagonal1 "
                          "Monoclinic901 Monoclinic902 Triclinic1",
                          "N14: N15 N16 N17 N20 N21",

@@ -13,8 +13,8 @@
 #include "calculation.h"
 #include "cell_dialog_commands.h"
 #include "crystal_system.h"
-#include "errors.h"
 #include "details_window_commands.h"
+#include "errors.h"
 #include "hkl_table.h"
 #include "hkl_window_commands.h"
 #include "input_file.h"
@@ -23,6 +23,7 @@
 #include "manual_window_commands.h"
 #include "numtext.h"
 #include "observation_file.h"
+#include "pattern_window_commands.h"
 #include "results_report.h"
 #include "scripted_ui.h"
 #include "sylk.h"
@@ -78,6 +79,10 @@ std::set<std::string> ProgramTexts() {
         add(HklCaption(static_cast<HklControl>(i), Lang::English));
         add(HklCaption(static_cast<HklControl>(i), Lang::Japanese));
     }
+    for (int i = 0; i < kPatternControlCount; ++i) {
+        add(PatternCaption(static_cast<PatternControl>(i), Lang::English));
+        add(PatternCaption(static_cast<PatternControl>(i), Lang::Japanese));
+    }
     for (const WavelengthPreset& preset : kWavelengthPresets)
         add(preset.name);
     for (const Text* text : {&kWavelengthInputTitle,
@@ -113,7 +118,9 @@ std::set<std::string> ProgramTexts() {
                              &kHkldOrderQuestion,
                              &report_text::kExecuteFirst,
                              &report_text::kTitle,
-                             &report_text::kObservedData})
+                             &report_text::kObservedData,
+                             &pattern_window_text::kReplaceTable,
+                             &pattern_window_text::kCancel})
         both(*text);
     add(file_text::kInvalidNumericInput);
     for (const std::string_view header : kObservationHeaders)

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,6 +30,7 @@ enum class Call {
     Window,
     Progress,
     Print,  // "printer job", "pdf job <path>", "setup <title>"
+    Work,   // a long piece of work that can be cancelled: its title
 };
 
 struct UiCall {
@@ -151,6 +153,28 @@ class ScriptedUi : public Ui {
     void EndBusy() override {
         EXPECT_GT(busyDepth, 0) << "busy pointer ended without a beginning";
         --busyDepth;
+    }
+
+    // Long work runs at once under the busy pointer; `cancels` answers, call by call,
+    // whether the user cancels it (none left: not cancelled). A cancelled work's progress
+    // reports return false.
+    std::deque<bool> cancels;
+    std::vector<double> fractions;  // every progress the work reported
+    bool RunCancellable(const std::string& title, const std::string& cancel,
+                        const std::function<void(const ProgressReport&)>& work) override {
+        Record(Call::Work, title);
+        EXPECT_FALSE(cancel.empty()) << "a cancel button without a caption";
+        bool cancelled = false;
+        if (!cancels.empty()) {
+            cancelled = cancels.front();
+            cancels.pop_front();
+        }
+        BusyScope busy(*this);
+        work([&](double fraction) {
+            fractions.push_back(fraction);
+            return !cancelled;
+        });
+        return !cancelled;
     }
 
   private:
