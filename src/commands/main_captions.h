@@ -43,6 +43,7 @@ enum class Control : int {
     N17,
     N20,
     N21,
+    AssignIndices1,
     N3,
     N4,
     hkld1,

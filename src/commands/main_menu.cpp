@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "main_menu.h"
 
+#include "assign_dialog_commands.h"
 #include "details_window_commands.h"
 #include "main_commands.h"
 #include "pattern_window_commands.h"
@@ -34,7 +35,8 @@ const std::vector<MenuDefinition>& MainMenus() {
           Item(C::Monoclinic902, Monoclinic902Click), Item(C::Triclinic1, Triclinic1Click)}},
         {C::N14,
          {Item(C::N15, N15Click), Item(C::N16, N16Click), Item(C::N17, N17Click),
-          Item(C::N20, N20Click), Item(C::N21, N21Click)}},
+          Item(C::N20, N20Click), Item(C::N21, N21Click), Separator(),
+          Item(C::AssignIndices1, AssignIndices1Click)}},
         {C::N3,
          {Separator(), Item(C::N4, N4Click), Item(C::hkld1, hkld1Click),
           Item(C::Details1, Details1Click)}},
@@ -76,6 +78,7 @@ const MenuKeys& KeysOf(Control control) {
         {C::N17, {'C', {}}},
         {C::N20, {'E', {}}},
         {C::N21, {'I', {}}},
+        {C::AssignIndices1, {'A', {}}},
         {C::N3, {'C', {}}},
         {C::N4, {'E', {"F9", "Ctrl+R"}}},
         {C::hkld1, {'h', {"Ctrl+H"}}},

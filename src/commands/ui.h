@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "print_job.h"
 
@@ -37,6 +38,8 @@ enum class SecondaryWindow {
     TForm10,
     // The pattern window, modeless: its open dialog first.
     TForm11,
+    // The dialog that assigns indices from a known cell, modeless.
+    TForm13,
 };
 
 class Ui {
@@ -61,6 +64,17 @@ class Ui {
     // A text input box; Cancel reads as an empty answer.
     virtual std::string InputText(const std::string& title, const std::string& prompt,
                                   const std::string& initial) = 0;
+
+    // A choice among items (the data blocks of a file, say): the index chosen, or empty when
+    // the box was cancelled. Without a box of its own, a Ui offers the first item.
+    virtual std::optional<std::size_t> ChooseItem(const std::string& title,
+                                                  const std::string& prompt,
+                                                  const std::vector<std::string>& items) {
+        (void)title;
+        (void)prompt;
+        if (items.empty()) return std::nullopt;
+        return 0;
+    }
 
     // The clipboard: plain text in and out, and the spreadsheet (SYLK) cells a spreadsheet
     // program offers, if any.

@@ -7,6 +7,7 @@
 
 #include <QFileInfo>
 
+#include "assign_dialog.h"
 #include "cell_constant_dialog.h"
 #include "data_files.h"
 #include "hkl_table_window.h"
@@ -106,6 +107,14 @@ int main(int argc, char* argv[]) {
         }
     };
     QObject::connect(&form, &dorvalix::MainWindow::FileDropped, &form11, openFile);
+    // The modeless dialog that assigns indices from a known cell: the lines of the table or
+    // of the pattern window, the cell of the last result, of the hkl window or of a CIF.
+    dorvalix::AssignDialog form13(ui, form.State(), &form7.State(), &form11.State(), &form);
+    QObject::connect(&form, &dorvalix::MainWindow::StateShown, &form13, [&] {
+        if (form13.isVisible()) form13.Follow();
+    });
+    QObject::connect(&form13, &dorvalix::AssignDialog::MainStateChanged, &form,
+                     [&] { form.SyncFromState(); });
     // While a window is open, the boxes and input dialogs of its commands belong to it.
     ui.SetWindowOpener(dorvalix::SecondaryWindow::TForm2, [&] { form2.Open(); });
     ui.SetWindowOpener(dorvalix::SecondaryWindow::TForm3, [&] {
@@ -136,6 +145,7 @@ int main(int argc, char* argv[]) {
     });
     ui.SetWindowOpener(dorvalix::SecondaryWindow::TForm10, [&] { form10.Open(&form); });
     ui.SetWindowOpener(dorvalix::SecondaryWindow::TForm11, [&] { form11.OpenFileDialog(&form); });
+    ui.SetWindowOpener(dorvalix::SecondaryWindow::TForm13, [&] { form13.Open(); });
     ui.SetProgressHooks({[&](int maximum) { form9.Begin(maximum); },
                          [&](int position) { form9.SetPosition(position); }, [&] { form9.End(); }});
     form.show();

@@ -121,6 +121,20 @@ std::string QtUi::InputText(const std::string& title, const std::string& prompt,
     return ok ? FromQ(answer) : std::string();
 }
 
+std::optional<std::size_t> QtUi::ChooseItem(const std::string& title, const std::string& prompt,
+                                            const std::vector<std::string>& items) {
+    QStringList list;
+    for (const std::string& item : items)
+        list << ToQ(item);
+    bool ok = false;
+    const QString chosen =
+        QInputDialog::getItem(parent_, ToQ(title), ToQ(prompt), list, 0, false, &ok);
+    if (!ok) return std::nullopt;
+    const qsizetype at = list.indexOf(chosen);
+    if (at < 0) return std::nullopt;
+    return static_cast<std::size_t>(at);
+}
+
 void QtUi::SetClipboardText(const std::string& text) {
     QGuiApplication::clipboard()->setText(ToQ(text));
 }

@@ -55,6 +55,8 @@ class QtUi : public Ui {
     std::string SaveFileName(const FileDialogOptions& options) override;
     std::string InputText(const std::string& title, const std::string& prompt,
                           const std::string& initial) override;
+    std::optional<std::size_t> ChooseItem(const std::string& title, const std::string& prompt,
+                                          const std::vector<std::string>& items) override;
     void SetClipboardText(const std::string& text) override;
     std::string ClipboardText() override;
     std::optional<std::string> ClipboardSylk() override;

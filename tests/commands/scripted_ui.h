@@ -83,6 +83,7 @@ class ScriptedUi : public Ui {
 
     std::deque<bool> answers;           // questions: true = OK / Yes
     std::deque<std::string> fileNames;  // file dialogs: empty = cancelled
+    std::deque<int> choices;            // ChooseItem: the index chosen, −1 = cancelled
     std::deque<std::string> inputs;     // input boxes: empty = cancelled
     std::string clipboardText;          // the clipboard's plain text
     std::optional<std::string> clipboardSylk;
@@ -114,6 +115,22 @@ class ScriptedUi : public Ui {
                           const std::string&) override {
         Record(Call::Input, title + "|" + prompt);
         return Next(inputs, "input box " + title);
+    }
+    // A choice answered from `choices` (−1: cancelled); the items are recorded with it.
+    std::optional<std::size_t> ChooseItem(const std::string& title, const std::string& prompt,
+                                          const std::vector<std::string>& items) override {
+        std::string text = title + "|" + prompt;
+        for (const std::string& item : items)
+            text += "|" + item;
+        Record(Call::Input, text);
+        if (choices.empty()) {
+            ADD_FAILURE() << "unscripted choice " << title;
+            return std::nullopt;
+        }
+        const int choice = choices.front();
+        choices.pop_front();
+        if (choice < 0) return std::nullopt;
+        return static_cast<std::size_t>(choice);
     }
     void SetClipboardText(const std::string& text) override {
         Record(Call::SetClipboard, text);
