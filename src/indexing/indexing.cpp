@@ -799,7 +799,7 @@ IndexingResult RunIndexing(const PeakList& peaks, const IndexingOptions& options
         const double base = done;
         bool cut = ctx.cancel.load();
         for (std::size_t si = 0; si < shells.size() && !cut; ++si) {
-            const auto [v0, v1] = shells[si];
+            const long double v0 = shells[si].first, v1 = shells[si].second;
             const long double convincing = search.ConvincingVolume();
             if (convincing > 0 && (onlyUnlessFound || v0 > 2.05L * convincing)) break;
             if (ctx.Stop()) {

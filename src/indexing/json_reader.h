@@ -22,6 +22,15 @@ struct JsonValue {
     std::vector<JsonValue> items;
     std::vector<std::pair<std::string, JsonValue>> members;  // in the file's order
 
+    // Defined where JsonValue is complete: clang's C++20 vector needs its element type
+    // complete wherever these are instantiated.
+    JsonValue();
+    JsonValue(const JsonValue&);
+    JsonValue(JsonValue&&) noexcept;
+    JsonValue& operator=(const JsonValue&);
+    JsonValue& operator=(JsonValue&&) noexcept;
+    ~JsonValue();
+
     // The member of that name of an object; nullptr when none (or not an object).
     const JsonValue* Find(std::string_view key) const;
 };
