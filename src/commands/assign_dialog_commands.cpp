@@ -280,7 +280,7 @@ char AssignMnemonic(AssignControl control) {
         case AssignControl::BySpaceGroup:
             return 'g';
         case AssignControl::ToleranceLabel:
-            return 't';
+            return 'e';
         case AssignControl::FromTable:
             return 'd';
         case AssignControl::FromPattern:
@@ -316,6 +316,8 @@ void AssignDialogShow(AssignDialogState& state) {
     state.patternAvailable = PatternHasPeaks(state);
     state.fromPattern = state.fromPattern && state.patternAvailable;
     if (state.system == 0) state.system = state.main.calc.crystalSystem;
+    if (!state.opened) state.centring = static_cast<int>(state.main.settings.lattice);
+    state.opened = true;
     const bool typed = std::any_of(state.cellTexts.begin(), state.cellTexts.end(),
                                    [](const std::string& t) { return !Trim(t).empty(); });
     if (!typed) {

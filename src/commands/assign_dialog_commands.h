@@ -90,6 +90,7 @@ struct AssignDialogState {
     std::vector<AssignRow> rows;
     std::string summary;
 
+    bool opened = false;  // the first opening takes the settings' lattice centring
     bool closeRequested = false;
     bool raiseRequested = false;
     bool mainChanged = false;   // Apply changed the main window's table and system
@@ -121,7 +122,8 @@ extern const Text kTableChanged;
 // "Assign Indices from Cell..." of the main window's Data menu.
 void AssignIndices1Click(MainState& state, Ui& ui);
 
-// Every opening: captions, the pattern's availability, the cell of the last result (or the
+// Every opening: captions, the pattern's availability (the first: the lattice centring of
+// the hkl table and the refinement details), the cell of the last result (or the
 // hkl window's) when none is typed yet, the main window's crystal system.
 void AssignDialogShow(AssignDialogState& state);
 // After a command of the main window (the language, the pattern).

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "assign_dialog_commands.h"
 #include "calculation.h"
 #include "cell_dialog_commands.h"
 #include "crystal_system.h"
@@ -82,6 +83,10 @@ std::set<std::string> ProgramTexts() {
     for (int i = 0; i < kPatternControlCount; ++i) {
         add(PatternCaption(static_cast<PatternControl>(i), Lang::English));
         add(PatternCaption(static_cast<PatternControl>(i), Lang::Japanese));
+    }
+    for (int i = 0; i < kAssignControlCount; ++i) {
+        add(AssignCaption(static_cast<AssignControl>(i), Lang::English));
+        add(AssignCaption(static_cast<AssignControl>(i), Lang::Japanese));
     }
     for (const WavelengthPreset& preset : kWavelengthPresets)
         add(preset.name);
