@@ -1,8 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "hkl_window_commands.h"
 
+#include <algorithm>
+#include <sstream>
+#include <vector>
+
+#include "crystal_system.h"
 #include "hkl_text.h"
 #include "numtext.h"
+#include "space_groups.h"
 
 namespace dorvalix {
 
@@ -37,6 +43,7 @@ constexpr CaptionEntry kCaptions[kHklControlCount] = {
     {"Label4", {"System ", "結晶系"}},
     {"Label6", {"X-Ray", "X線の種類と波長"}},
     {"Lattice1", {"Lattice Centring", "格子の型"}},
+    {"SpaceGroup1", {"Space Group...", "空間群..."}},
 };
 
 // The letter first, as crystallographers write the Bravais lattice; R with its setting,
@@ -82,10 +89,51 @@ void ShowMessage(const HklWindowState& state, Ui& ui, const Text& text) {
 
 void CheckLattice(HklWindowState& state) {
     for (std::size_t i = 0; i < state.latticeChecked.size(); ++i)
-        state.latticeChecked[i] = static_cast<Centring>(i) == state.main.settings.lattice;
-    const Centring shown =
-        state.hkl.table.empty() ? state.main.settings.lattice : state.tableLattice;
-    state.latticeShown = kCentringShort[static_cast<int>(shown)].In(state.UiLang());
+        state.latticeChecked[i] =
+            state.spaceGroup.empty() && static_cast<Centring>(i) == state.main.settings.lattice;
+    const bool table = !state.hkl.table.empty();
+    const std::string& group = table ? state.tableGroup : state.spaceGroup;
+    const Centring shown = table ? state.tableLattice : state.main.settings.lattice;
+    state.latticeShown =
+        group.empty() ? std::string(kCentringShort[static_cast<int>(shown)].In(state.UiLang()))
+                      : group;
+}
+
+// Whether a space group belongs to a crystal system as the program describes it: the
+// trigonal system on rhombohedral axes takes only the R groups in that setting, hexagonal
+// axes every trigonal and hexagonal group, and each monoclinic system its unique axis.
+std::string Put(std::string text, std::string_view key, const std::string& value) {
+    const std::size_t at = text.find(key);
+    if (at != std::string::npos) text.replace(at, key.size(), value);
+    return text;
+}
+
+bool GroupFitsSystem(const indexing::SpaceGroup& group, int system) {
+    const int n = group.Number();
+    std::vector<std::string> parts;
+    std::istringstream words(group.Name());
+    for (std::string w; words >> w;)
+        parts.push_back(w);
+    switch (system) {
+        case kCubic:
+            return n >= 195;
+        case kHexagonal:
+            return n >= 143 && n <= 194 && group.Name().find(":R") == std::string::npos;
+        case kTrigonal:
+            return n >= 143 && n <= 167 && group.Name().find(":R") != std::string::npos;
+        case kTetragonal:
+            return n >= 75 && n <= 142;
+        case kOrthorhombic:
+            return n >= 16 && n <= 74;
+        case kMonoclinicBeta:
+            return n >= 3 && n <= 15 && parts.size() == 4 && parts[1] == "1" && parts[3] == "1";
+        case kMonoclinicGamma:
+            return n >= 3 && n <= 15 && parts.size() == 4 && parts[1] == "1" && parts[2] == "1";
+        case kTriclinic:
+            return n <= 2;
+        default:
+            return false;
+    }
 }
 
 // The preset the settings name while λ is still its wavelength (kept in double precision
@@ -138,6 +186,25 @@ void GenerateTable(HklWindowState& state, Ui& ui) {
         refusal = GenerateHklTable(state.CellTexts(), parameters, state.hkl);
     }
     state.tableLattice = state.main.settings.lattice;
+    state.tableGroup.clear();
+    if (!refusal && !state.spaceGroup.empty()) {
+        const auto group = indexing::SpaceGroup::Find(state.spaceGroup);
+        if (group && GroupFitsSystem(*group, state.main.crystalSystem)) {
+            std::erase_if(state.hkl.table, [&](const HklReflection& r) {
+                return !group->Allowed({r.h, r.k, r.l});
+            });
+            state.hkl.grid_rows = HklGridRowCount(state.hkl.table.size());
+            state.tableGroup = state.spaceGroup;
+        } else {
+            // The crystal system changed since the group was chosen: the centring alone.
+            const std::string name = state.spaceGroup;
+            state.spaceGroup.clear();
+            CheckLattice(state);
+            ui.ShowMessage(Put(Put(kSpaceGroupOfOtherSystem.In(state.UiLang()), "{group}", name),
+                               "{system}",
+                               CrystalSystemName(state.main.crystalSystem, state.UiLang())));
+        }
+    }
     CheckLattice(state);
     if (refusal) ShowMessage(state, ui, *refusal);
 }
@@ -169,6 +236,14 @@ class ProgressScope {
 
 const Text kWavelengthInputTitle = {"X-Ray Wave Length", "Ｘ線波長"};
 const Text kWavelengthInputPrompt = {"Input Wave Length ", "Ｘ線の波長を入力してください"};
+const Text kSpaceGroupInputTitle = {"Space Group", "空間群"};
+const Text kSpaceGroupInputPrompt = {"Number or Hermann-Mauguin symbol, e.g. 14 or P 21/c",
+                                     "番号かヘルマン・モーガンの記号 (例: 14、P 21/c)"};
+const Text kUnknownSpaceGroup = {"No space group has that number or symbol",
+                                 "その番号か記号の空間群はありません"};
+const Text kSpaceGroupOfOtherSystem = {
+    "The space group {group} does not belong to the crystal system {system}",
+    "空間群 {group} は結晶系 {system} に属しません"};
 const Text kMinimumDInputTitle = {"Minimum d-Value", "計算範囲の指定"};
 const Text kMinimumDInputPrompt = {"Input minimum d-Value", "最小のｄ値を入力してください"};
 
@@ -356,6 +431,32 @@ void N13Click(HklWindowState& state, Ui& ui) {
 
 void LatticeClick(HklWindowState& state, Ui&, Centring centring) {
     state.main.settings.lattice = centring;
+    state.spaceGroup.clear();
+    CheckLattice(state);
+}
+
+void SpaceGroupClick(HklWindowState& state, Ui& ui) {
+    const Lang lang = state.UiLang();
+    const std::string answer = ui.InputText(kSpaceGroupInputTitle.In(lang),
+                                            kSpaceGroupInputPrompt.In(lang), state.spaceGroup);
+    if (Trim(answer).empty()) {
+        CheckLattice(state);
+        return;
+    }
+    const int system = state.main.crystalSystem;
+    const auto group = indexing::SpaceGroup::Find(Trim(answer), system == kTrigonal);
+    if (!group) {
+        CheckLattice(state);
+        return ShowMessage(state, ui, kUnknownSpaceGroup);
+    }
+    if (!GroupFitsSystem(*group, system)) {
+        CheckLattice(state);
+        ui.ShowMessage(Put(Put(kSpaceGroupOfOtherSystem.In(lang), "{group}", group->Name()),
+                           "{system}", CrystalSystemName(system, lang)));
+        return;
+    }
+    state.spaceGroup = group->Name();
+    state.main.settings.lattice = group->LatticeCentring();
     CheckLattice(state);
 }
 
@@ -398,6 +499,8 @@ char HklMnemonic(HklControl control) {
             return 'M';
         case C::Lattice1:
             return 'L';
+        case C::SpaceGroup1:
+            return 'S';
         default:
             return 0;
     }

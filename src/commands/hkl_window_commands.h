@@ -43,8 +43,9 @@ enum class HklControl : int {
     Label6,  // X-ray
     // The lattice centring menu.
     Lattice1,
+    SpaceGroup1,  // its last item: a space group instead of a centring
 };
-inline constexpr int kHklControlCount = static_cast<int>(HklControl::Lattice1) + 1;
+inline constexpr int kHklControlCount = static_cast<int>(HklControl::SpaceGroup1) + 1;
 
 // The caption of a control in a language.
 const char* HklCaption(HklControl control, Lang lang);
@@ -119,6 +120,12 @@ struct HklWindowState {
     // no table is shown: a stored choice is never hidden.
     std::string latticeShown;
     Centring tableLattice = Centring::P;
+    // A space group chosen instead of a bare centring (gemmi's extended Hermann-Mauguin
+    // symbol; empty: none), and the one the table shown was made with. Its glide and screw
+    // absences are left out of the table as well. It lasts while the program runs; a
+    // centring item clears it.
+    std::string spaceGroup;
+    std::string tableGroup;
     // The X-ray item in force: a preset 0..7, or −1 for a typed wavelength (N6).
     int presetChecked = -1;
 
@@ -166,6 +173,14 @@ void N13Click(HklWindowState& state, Ui& ui);  // minimum d
 // A lattice centring: stored as "lattice", checked; like the range choice it takes effect
 // at the next Calculate.
 void LatticeClick(HklWindowState& state, Ui& ui, Centring centring);
+// Space Group...: a number or symbol asked for; a group of the main window's crystal system
+// (in its setting: rhombohedral axes for Trigonal, the unique axis b or c for the two
+// monoclinic systems) takes the place of the centring from the next Calculate.
+void SpaceGroupClick(HklWindowState& state, Ui& ui);
+extern const Text kSpaceGroupInputTitle;
+extern const Text kSpaceGroupInputPrompt;
+extern const Text kUnknownSpaceGroup;
+extern const Text kSpaceGroupOfOtherSystem;  // {group}, {system}
 
 // --- Steps the commands share ----------------------------------------------------------
 

@@ -183,6 +183,8 @@ void HklTableWindow::BuildMenus() {
             Run([centring](HklWindowState& s, Ui& ui) { LatticeClick(s, ui, centring); });
         });
     }
+    lattice->addSeparator();
+    action(lattice, HklControl::SpaceGroup1, SpaceGroupClick)->setCheckable(true);
 }
 
 GridView* HklTableWindow::MakeSmallGrid(QWidget* parent, const char* name, TextGridModel* model,
@@ -350,6 +352,7 @@ void HklTableWindow::SyncFromState() {
     }
     Action(HklControl::N16)->setChecked(s.n16Checked);
     Action(HklControl::N17)->setChecked(s.n17Checked);
+    Action(HklControl::SpaceGroup1)->setChecked(!s.spaceGroup.empty());
     for (std::size_t i = 0; i < lattices_.size(); ++i) {
         const std::string& lattice = s.latticeCaptions[i];
         lattices_[i]->setText(ToQ(WithMnemonic(lattice, english ? lattice.front() : 0)));

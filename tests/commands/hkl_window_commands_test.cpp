@@ -319,6 +319,68 @@ TEST_F(HklWindow, LatticeCentringTakesEffectAtTheNextCalculate) {
         ASSERT_EQ(HklLine(window->hkl.table[i]), HklLine(primitive[i])) << i;
 }
 
+// A space group leaves out its glide and screw absences too: the example's C 2/c keeps of
+// the primitive table exactly the h + k even reflections without h 0 l, l odd; a centring
+// item brings the plain centring back.
+TEST_F(HklWindow, SpaceGroupLeavesOutItsAbsencesAndACentringClearsIt) {
+    Execute();
+    ASSERT_TRUE(Open());
+    const HklTable primitive = window->hkl.table;
+    ui.inputs.push_back("15");
+    ASSERT_TRUE(Run(SpaceGroupClick));
+    EXPECT_EQ(window->spaceGroup, "C 1 2/c 1");
+    EXPECT_EQ(main->settings.lattice, Centring::C);
+    EXPECT_EQ(window->latticeChecked, (std::array<bool, 7>{}));
+    ASSERT_TRUE(Run(N2Click));
+    std::vector<std::string> expected, shown;
+    for (const HklReflection& r : primitive) {
+        if ((r.h + r.k) % 2 == 0 && !(r.k == 0 && r.l % 2 != 0)) expected.push_back(HklLine(r));
+    }
+    for (const HklReflection& r : window->hkl.table)
+        shown.push_back(HklLine(r));
+    EXPECT_EQ(shown, expected);
+    EXPECT_EQ(window->hkl.grid_rows, static_cast<int>(expected.size()) + 1);
+    EXPECT_EQ(window->latticeShown, "C 1 2/c 1");
+
+    ASSERT_TRUE(RunCommand(ui, [&] { LatticeClick(*window, ui, Centring::P); }));
+    EXPECT_TRUE(window->spaceGroup.empty());
+    ASSERT_TRUE(Run(N2Click));
+    EXPECT_EQ(window->hkl.table.size(), primitive.size());
+}
+
+// Groups refused with their reason, in the setting of the main window's crystal system.
+TEST_F(HklWindow, SpaceGroupMustBeKnownAndOfTheCrystalSystem) {
+    const struct {
+        int system;
+        const char* typed;
+        const char* group;    // accepted: gemmi's symbol; refused: empty
+        const char* message;  // refused: the message in Japanese
+    } cases[] = {
+        {kMonoclinicBeta, "P 21/c", "P 1 21/c 1", ""},
+        {kMonoclinicGamma, "14", "", "空間群 P 1 21/c 1 は結晶系 単斜晶系(γ≠90) に属しません"},
+        {kMonoclinicGamma, "P 1 1 21/b", "P 1 1 21/b", ""},
+        {kTrigonal, "R-3c", "R -3 c:R", ""},
+        {kHexagonal, "R-3c", "R -3 c:H", ""},
+        {kCubic, "Fd-3m", "F d -3 m:1", ""},
+        {kCubic, "P 63/mmc", "", "空間群 P 63/m m c は結晶系 等軸晶系(立方晶系) に属しません"},
+        {kTetragonal, "Q 42", "", "その番号か記号の空間群はありません"},
+    };
+    main->settings.lang = "j";
+    ASSERT_TRUE(Open());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
+        main->calc.crystalSystem = c.system;
+        window->spaceGroup.clear();
+        ui.calls.clear();
+        ui.inputs.push_back(c.typed);
+        ASSERT_TRUE(Run(SpaceGroupClick));
+        EXPECT_EQ(window->spaceGroup, c.group);
+        const auto messages = ui.Texts(test::Call::Message);
+        EXPECT_EQ(messages,
+                  *c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{});
+    }
+}
+
 // --- Captions ----------------------------------------------------------------------------
 
 TEST_F(HklWindow, CaptionsAndFixedTextsFollowTheLanguage) {
@@ -349,6 +411,7 @@ TEST_F(HklWindow, CaptionsAndFixedTextsFollowTheLanguage) {
         {HklControl::Label4, "System ", "結晶系"},
         {HklControl::Label6, "X-Ray", "X線の種類と波長"},
         {HklControl::Lattice1, "Lattice Centring", "格子の型"},
+        {HklControl::SpaceGroup1, "Space Group...", "空間群..."},
     };
     static_assert(std::size(captions) == kHklControlCount);
     const struct {

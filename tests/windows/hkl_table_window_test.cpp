@@ -441,12 +441,13 @@ TEST_F(HklWidgets, LatticeMenuChecksOneCentring) {
     EXPECT_TRUE(form7->MainMenu1->actions().contains(menu->menuAction()));
     QStringList names, checked;
     for (QAction* a : menu->actions()) {
+        if (a->isSeparator()) continue;
         names << a->objectName();
         EXPECT_TRUE(a->isCheckable());
         if (a->isChecked()) checked << a->objectName();
     }
     EXPECT_EQ(names, (QStringList{"LatticeP", "LatticeA", "LatticeB", "LatticeC", "LatticeI",
-                                  "LatticeF", "LatticeR"}));
+                                  "LatticeF", "LatticeR", "SpaceGroup1"}));
     EXPECT_EQ(checked, QStringList{"LatticeF"});
     form7->LatticeAction(Centring::I)->trigger();
     EXPECT_EQ(main->settings.lattice, Centring::I);
@@ -465,6 +466,16 @@ TEST_F(HklWidgets, LatticeMenuChecksOneCentring) {
     EXPECT_EQ(form7->LatticeShown->text(), "I  body centred");
     form7->Action(HklControl::N2)->trigger();
     EXPECT_EQ(form7->LatticeShown->text(), "F  face-centred");
+    // The example's space group instead: its item checked, no letter, its symbol shown.
+    ui.inputs.push_back("C2/c");
+    form7->Action(HklControl::SpaceGroup1)->trigger();
+    EXPECT_TRUE(form7->Action(HklControl::SpaceGroup1)->isChecked());
+    EXPECT_FALSE(form7->LatticeAction(Centring::C)->isChecked());
+    form7->Action(HklControl::N2)->trigger();
+    EXPECT_EQ(form7->LatticeShown->text(), "C 1 2/c 1");
+    form7->LatticeAction(Centring::F)->trigger();
+    EXPECT_FALSE(form7->Action(HklControl::SpaceGroup1)->isChecked());
+    form7->Action(HklControl::N2)->trigger();
     main->settings.lang = "j";
     form7->ShowWindow();
     EXPECT_EQ(menu->title(), "格子の型");
