@@ -19,6 +19,7 @@ namespace {
 using namespace indexing;
 
 struct IndexRequest {
+    IndexRequest() { options.lines.weak = kDefaultWeakFraction; }
     std::string peaks;
     IndexingOptions options;
     bool xray = false;
@@ -70,6 +71,14 @@ bool ParseIndexOptions(const std::vector<std::string>& args, IndexRequest& r,
                 problem = "--tolerance needs a 2-theta tolerance below 5 degrees";
                 return false;
             }
+        } else if (option == "--weak") {
+            long double percent;
+            if (!in.Real(option, percent)) return fail();
+            if (!(percent >= 0 && percent < 100)) {
+                problem = "--weak needs a percentage of the strongest peak from 0 to below 100";
+                return false;
+            }
+            r.options.lines.weak = percent / 100;
         } else if (option == "--impurities") {
             if (!in.Count(option, 0, 50, r.options.impurities)) return fail();
         } else if (option == "--max-volume") {
@@ -205,6 +214,7 @@ std::string ResultJson(const IndexingResult& r, const IndexRequest& request) {
     o += "    \"lines_used\": " + IntText(s.linesUsed) + ",\n";
     o += "    \"lines_available\": " + IntText(r.lines.available) + ",\n";
     o += "    \"merged_lines\": " + JsonIntList(r.lines.merged) + ",\n";
+    o += "    \"weak_lines\": " + JsonIntList(r.lines.weak) + ",\n";
     o += "    \"tolerance\": " + JsonNumber(s.tolerance) + ",\n";
     o += "    \"impurities\": " + IntText(s.impurities) + ",\n";
     o += "    \"zero_refined\": " + std::string(request.options.refineZero ? "true" : "false") +
@@ -231,6 +241,13 @@ std::string ResultJson(const IndexingResult& r, const IndexRequest& request) {
     return o;
 }
 
+std::string IntListText(const std::vector<int>& v) {
+    std::string out;
+    for (std::size_t i = 0; i < v.size(); ++i)
+        out += (i > 0 ? " " : "") + IntText(v[i]);
+    return out;
+}
+
 std::string Padded(const std::string& text, std::size_t width) {
     return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
 }
@@ -243,6 +260,10 @@ std::string ResultText(const IndexingResult& r) {
       << (set.wavelengthStated ? "" : " nominal") << "), tolerance "
       << FormatGeneral(r.searched.tolerance) << " deg, " << r.searched.impurities
       << " unindexed allowed; " << FormatFixed(r.elapsed, 2, 18) << " s\n";
+    if (!set.weak.empty()) {
+        o << IntText(static_cast<long long>(set.weak.size()))
+          << " weak peaks left out (--weak): " << IntListText(set.weak) << "\n";
+    }
     if (r.solutions.empty()) {
         o << "No solution: " << r.reason << "\n";
         return o.str();

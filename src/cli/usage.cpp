@@ -19,8 +19,8 @@ const char* const kUsage =
     "                        [--format text|json|lat] [--output FILE]\n"
     "       dorvalix-cli index PEAKS [--wavelength L | --xray NAME] [--systems LIST]\n"
     "                        [--lines N] [--tolerance DEG] [--impurities N] [--max-volume V]\n"
-    "                        [--zero-shift] [--top N] [--time-limit S] [--format json|text]\n"
-    "                        [--output FILE]\n"
+    "                        [--weak PCT] [--zero-shift] [--top N] [--time-limit S]\n"
+    "                        [--format json|text] [--output FILE]\n"
     "       dorvalix-cli assign PEAKS --cell A B C ALPHA BETA GAMMA --system CODE\n"
     "                        [--lattice P|A|B|C|I|F|R | --space-group SYMBOL] [--tolerance DEG]\n"
     "                        [--wavelength L | --xray NAME] [--format lat|json] [--output FILE]\n";

@@ -63,6 +63,10 @@ std::optional<LineRefusal> PrepareLines(const PeakList& peaks, const LineOptions
     if (lambda && !(*lambda > 0 && std::isfinite(*lambda))) {
         return LineRefusal{"the wavelength must be greater than 0"};
     }
+    if (!(options.weak >= 0 && options.weak < 1)) {
+        return LineRefusal{
+            "the weak-peak threshold must be from 0 to below 100 % of the strongest"};
+    }
     if (!(options.tolerance > 0 && options.tolerance < 5)) {
         return LineRefusal{"the 2-theta tolerance must be greater than 0 and below 5 degrees"};
     }
@@ -133,6 +137,23 @@ std::optional<LineRefusal> PrepareLines(const PeakList& peaks, const LineOptions
         distinct.push_back(line);
     }
     std::sort(out.merged.begin(), out.merged.end());
+    if (options.weak > 0) {
+        long double strongest = 0;
+        for (const Line& line : distinct)
+            strongest = std::max(strongest, line.intensity.value_or(0));
+        if (strongest > 0) {
+            std::vector<Line> kept;
+            for (const Line& line : distinct) {
+                if (line.intensity && *line.intensity < options.weak * strongest) {
+                    out.weak.push_back(line.input);
+                } else {
+                    kept.push_back(line);
+                }
+            }
+            distinct = std::move(kept);
+            std::sort(out.weak.begin(), out.weak.end());
+        }
+    }
     out.available = static_cast<int>(distinct.size());
     const int count = options.count > 0 ? options.count : kDefaultLineCount;
     for (std::size_t i = 0; i < distinct.size(); ++i) {

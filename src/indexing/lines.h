@@ -41,6 +41,7 @@ struct LineSet {
     bool twoThetaInput = false;     // the positions were 2θ: a zero shift can exist
     std::vector<int> merged;        // input numbers of duplicate peaks merged into another
     std::vector<int> unused;        // input numbers of the lines beyond the count used
+    std::vector<int> weak;          // input numbers of the peaks left out as too weak
     int available = 0;              // distinct lines in the list
 
     std::size_t size() const { return lines.size(); }
@@ -60,7 +61,14 @@ struct LineOptions {
     int count = 0;                          // lines to use; 0: the first 25 (or all when fewer)
     long double tolerance = 0.03L;          // 2θ, degrees
     std::optional<long double> wavelength;  // overrides the file's
+    // Peaks weaker than this fraction of the strongest are left out before the count is
+    // taken (0: none). Weak peaks of a measured pattern are mostly Kβ, tube lines and
+    // impurities, and the first lines matter most to indexing.
+    long double weak = 0;
 };
+
+// The default weak-peak fraction of the index command and the indexing window: 2 %.
+inline constexpr long double kDefaultWeakFraction = 0.02L;
 
 // Default number of lines an indexing uses.
 inline constexpr int kDefaultLineCount = 25;

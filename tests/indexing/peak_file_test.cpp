@@ -162,5 +162,42 @@ TEST(PeakFile, ToleranceFromTheDigits) {
     EXPECT_EQ(HalfUnitOfLastDigit("x"), 0);
 }
 
+// Peaks below the weak fraction of the strongest are left out before the count is taken;
+// a peak without an intensity stays; the threshold must be a fraction below 1.
+TEST(PrepareLines, WeakPeaksLeftOutBeforeTheCount) {
+    PeakList list;
+    list.wavelength = 1.540593L;
+    const std::optional<long double> heights[] = {1000, 19, 600, std::nullopt, 21, 500};
+    for (int i = 0; i < 6; ++i)
+        list.peaks.push_back({20.0L + 5 * i, "", heights[i]});
+    const struct {
+        long double weak;
+        int count;
+        std::vector<int> used, weak_lines, unused;
+    } cases[] = {
+        {0, 0, {1, 2, 3, 4, 5, 6}, {}, {}},
+        {0.02L, 0, {1, 3, 4, 5, 6}, {2}, {}},
+        {0.02L, 3, {1, 3, 4}, {2}, {5, 6}},
+        {0.5L, 0, {1, 3, 4, 6}, {2, 5}, {}},
+    };
+    for (const auto& c : cases) {
+        LineOptions options;
+        options.weak = c.weak;
+        options.count = c.count;
+        LineSet set;
+        ASSERT_FALSE(PrepareLines(list, options, set));
+        std::vector<int> used;
+        for (const Line& line : set.lines)
+            used.push_back(line.input);
+        EXPECT_EQ(used, c.used) << static_cast<double>(c.weak);
+        EXPECT_EQ(set.weak, c.weak_lines);
+        EXPECT_EQ(set.unused, c.unused);
+    }
+    LineOptions bad;
+    bad.weak = 1;
+    LineSet set;
+    EXPECT_TRUE(PrepareLines(list, bad, set));
+}
+
 }  // namespace
 }  // namespace dorvalix::indexing
