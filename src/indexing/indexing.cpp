@@ -15,6 +15,7 @@
 #include "numtext.h"
 #include "parallel.h"
 #include "reduction.h"
+#include "space_groups.h"
 #include "zone_search.h"
 
 namespace dorvalix::indexing {
@@ -593,7 +594,7 @@ class Search {
             out.twoTheta = line.twoTheta;
             out.d = line.d;
             out.indexed = li.indexed;
-            out.hkl = li.hkl;
+            out.hkl = li.indexed ? ShownIndices(li.hkl, s.code, s.centring) : li.hkl;
             out.matches = li.matches;
             out.twoThetaDelta = li.delta;
             if (li.indexed) {

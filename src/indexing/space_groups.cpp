@@ -22,6 +22,38 @@ gemmi::Op::Miller MillerOf(const Hkl& h) {
     return {h[0], h[1], h[2]};
 }
 
+// The rotations of the holohedry of each system's setting, built once.
+const std::vector<gemmi::Op>& HolohedryOps(int code, Centring centring) {
+    static const auto table = [] {
+        std::map<int, std::vector<gemmi::Op>> t;
+        const std::pair<int, const char*> groups[] = {{kCubic, "P m -3 m"},
+                                                      {kTetragonal, "P 4/m m m"},
+                                                      {kOrthorhombic, "P m m m"},
+                                                      {kHexagonal, "P 6/m m m"},
+                                                      {-kHexagonal, "R -3 m:H"},
+                                                      {kTrigonal, "R -3 m:R"},
+                                                      {kMonoclinicBeta, "P 1 2/m 1"},
+                                                      {kMonoclinicGamma, "P 1 1 2/m"},
+                                                      {kTriclinic, "P -1"}};
+        for (const auto& [key, name] : groups) {
+            if (const gemmi::SpaceGroup* sg = gemmi::find_spacegroup_by_name(name))
+                t[key] = sg->operations().sym_ops;
+        }
+        return t;
+    }();
+    static const std::vector<gemmi::Op> none;
+    const int key = code == kHexagonal && centring == Centring::R ? -kHexagonal : code;
+    const auto it = table.find(key);
+    return it == table.end() ? none : it->second;
+}
+
+// The index to show of equivalent triples: the most indices not negative, then the largest.
+bool PreferredIndices(const Hkl& a, const Hkl& b) {
+    auto nonNegative = [](const Hkl& h) { return (h[0] >= 0) + (h[1] >= 0) + (h[2] >= 0); };
+    if (nonNegative(a) != nonNegative(b)) return nonNegative(a) > nonNegative(b);
+    return a > b;
+}
+
 Centring CentringOfLetter(char letter) {
     const auto c = CentringFromLetter(std::string_view(&letter, 1));
     return c ? *c : Centring::P;
@@ -260,6 +292,18 @@ const std::vector<ClassData>& ClassesOf(int code, Centring centring) {
 }
 
 }  // namespace
+
+Hkl ShownIndices(const Hkl& hkl, int code, Centring centring) {
+    Hkl best = hkl;
+    for (const gemmi::Op& op : HolohedryOps(code, centring)) {
+        const gemmi::Op::Miller m = op.apply_to_hkl({hkl[0], hkl[1], hkl[2]});
+        const Hkl candidate{m[0], m[1], m[2]};
+        if (PreferredIndices(candidate, best)) best = candidate;
+        const Hkl mate{-m[0], -m[1], -m[2]};
+        if (PreferredIndices(mate, best)) best = mate;
+    }
+    return best;
+}
 
 std::optional<SpaceGroup> SpaceGroup::Find(std::string_view symbol, bool rhombohedralAxes) {
     const std::string name(symbol);

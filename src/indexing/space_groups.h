@@ -15,6 +15,13 @@
 
 namespace dorvalix::indexing {
 
+// The index shown of a reflection of a cell of crystal system `code` (1..8) and lattice
+// centring `centring`: of the triples the lattice's point symmetry makes equivalent (the
+// holohedry; on hexagonal axes with R centring its -3m), which all have the same d, the one
+// with the most indices not negative, then the largest: 1 1 1 rather than 1 -1 -1, 2 2 0
+// rather than 0 2 -2. Any other code leaves the triple as it is.
+Hkl ShownIndices(const Hkl& hkl, int code, Centring centring);
+
 // One space group, in the setting its symbol names.
 class SpaceGroup {
   public:

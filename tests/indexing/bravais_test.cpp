@@ -7,8 +7,10 @@
 #include <cmath>
 
 #include "bravais.h"
+#include "crystal_system.h"
 #include "lattice.h"
 #include "reduction.h"
+#include "space_groups.h"
 
 namespace dorvalix::indexing {
 namespace {
@@ -127,6 +129,47 @@ INSTANTIATE_TEST_SUITE_P(Lattices, BravaisOfCell,
                                  if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
                              return name;
                          });
+
+// The index shown of a reflection: the conventional one (1 1 1, not 1 -1 -1), always of the
+// same d in a cell of the system, and allowed by the lattice when the original was (the R
+// lattice's -3m, not 6/mmm, on hexagonal axes).
+TEST(ShownIndices, ConventionalTripleOfTheSameLine) {
+    const struct {
+        int code;
+        Centring centring;
+        Hkl given, shown;
+        Cell cell;
+    } cases[] = {
+        {kCubic, Centring::F, {1, -1, -1}, {1, 1, 1}, {5.43, 5.43, 5.43, 90, 90, 90}},
+        {kCubic, Centring::F, {0, 2, -2}, {2, 2, 0}, {5.43, 5.43, 5.43, 90, 90, 90}},
+        {kTetragonal, Centring::I, {-1, 0, -3}, {1, 0, 3}, {4.1, 4.1, 9.7, 90, 90, 90}},
+        {kHexagonal, Centring::P, {-1, 2, 0}, {1, 1, 0}, {4.9, 4.9, 5.4, 90, 90, 120}},
+        {kHexagonal, Centring::R, {-1, -1, 3}, {1, 1, 3}, {4.76, 4.76, 12.99, 90, 90, 120}},
+        {kMonoclinicBeta, Centring::C, {1, -3, -1}, {1, 3, -1}, {9.7, 8.9, 5.25, 90, 105.6, 90}},
+        {kMonoclinicGamma, Centring::P, {-2, 1, -1}, {2, -1, 1}, {6.1, 7.2, 8.3, 90, 90, 97}},
+        {kTriclinic, Centring::P, {-1, 2, -3}, {1, -2, 3}, {5, 6, 7, 80, 85, 95}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ShownIndices(c.given, c.code, c.centring), c.shown)
+            << c.code << " " << c.given[0] << c.given[1] << c.given[2];
+        // Every triple of a small range: the same Q, never fewer indices not negative, and
+        // the lattice's condition kept.
+        const Metric g = *ReciprocalMetricOf(c.cell);
+        for (int h = -4; h <= 4; ++h) {
+            for (int k = -4; k <= 4; ++k) {
+                for (int l = -4; l <= 4; ++l) {
+                    const Hkl hkl{h, k, l};
+                    const Hkl s = ShownIndices(hkl, c.code, c.centring);
+                    ASSERT_NEAR(static_cast<double>(QOf(g, s)), static_cast<double>(QOf(g, hkl)),
+                                1e-12)
+                        << c.code << ": " << h << " " << k << " " << l;
+                    ASSERT_EQ(AllowedByCentring(c.centring, h, k, l),
+                              AllowedByCentring(c.centring, s[0], s[1], s[2]));
+                }
+            }
+        }
+    }
+}
 
 }  // namespace
 }  // namespace dorvalix::indexing
