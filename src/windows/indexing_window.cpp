@@ -64,6 +64,8 @@ QTableWidget* MakeGrid(QWidget* parent, const char* name, int columns) {
     grid->setSelectionMode(QAbstractItemView::SingleSelection);
     grid->setTabKeyNavigation(false);
     grid->verticalHeader()->hide();
+    // Rows as high as the text, so that more candidates and lines show at once.
+    grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 6);
     grid->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     grid->horizontalHeader()->setStretchLastSection(true);
     return grid;
@@ -85,7 +87,7 @@ IndexingWindow::IndexingWindow(Ui& ui, MainState& main, PatternWindowState* patt
     poll_ = new QTimer(this);
     poll_->setInterval(kPollMilliseconds);
     connect(poll_, &QTimer::timeout, this, [this] { Run(CollectIndexing); });
-    resize(1100, 760);
+    resize(1100, 800);
     Run([](IndexingWindowState& s, Ui&) { FollowMainWindow(s); });
 }
 
@@ -144,7 +146,8 @@ void IndexingWindow::BuildControls() {
     options->addWidget(SystemsLabel, 2, 0);
     options->addLayout(systems, 2, 1, 1, 7);
 
-    // The fields, two rows of three: label, field.
+    // The fields, two rows of three: label, field, each pair in columns of its own.
+    auto* fields = new QGridLayout;
     for (int i = 0; i < kIndexingFields; ++i) {
         const auto field = static_cast<IndexingField>(i);
         QLabel* label = MakeLabel(OptionsBox, IndexingControlName(kFieldControls[i]));
@@ -154,10 +157,8 @@ void IndexingWindow::BuildControls() {
         label->setBuddy(edit);
         FieldLabels[static_cast<std::size_t>(i)] = label;
         FieldEdits[static_cast<std::size_t>(i)] = edit;
-        const int row = 3 + i / 3;
-        const int column = (i % 3) * 2;
-        options->addWidget(label, row, column + (column > 0 ? 1 : 0));
-        options->addWidget(edit, row, column + 1 + (column > 0 ? 1 : 0));
+        fields->addWidget(label, i / 3, (i % 3) * 2);
+        fields->addWidget(edit, i / 3, (i % 3) * 2 + 1);
         connect(edit, &QLineEdit::editingFinished, this, [this, edit, field] {
             if (syncing_ || !edit->isModified()) return;
             edit->setModified(false);
@@ -167,6 +168,9 @@ void IndexingWindow::BuildControls() {
             });
         });
     }
+    fields->setColumnMinimumWidth(2, 24);
+    fields->setColumnStretch(6, 1);
+    options->addLayout(fields, 3, 0, 2, 9);
     ZeroShift = new QCheckBox(OptionsBox);
     ZeroShift->setObjectName(IndexingControlName(IndexingControl::ZeroShift));
     options->addWidget(ZeroShift, 5, 0, 1, 4);
@@ -186,6 +190,7 @@ void IndexingWindow::BuildControls() {
     runRow->addWidget(CancelButton);
     runRow->addWidget(Progress);
     runRow->addWidget(ProgressText, 1);
+    runRow->addStretch(1);
     layout->addLayout(runRow);
 
     EmptyNote = MakeLabel(this, IndexingControlName(IndexingControl::EmptyNote));
@@ -372,6 +377,8 @@ void IndexingWindow::Run(const Command& command) {
         show();
         raise();
         activateWindow();
+        // Each opening offers Run to Enter and the space bar.
+        if (RunButton->isEnabled()) RunButton->setFocus();
     }
     if (state_->closeRequested) {
         state_->closeRequested = false;
@@ -436,6 +443,7 @@ void IndexingWindow::SyncFromState() {
             s.wavelengthChoice == kPresetCount ? ToQ(FormatGeneral(s.typedWavelength)) : QString());
         WavelengthEdit->setModified(false);
     }
+    WavelengthEdit->setPlaceholderText(ToQ(s.Caption(IndexingControl::TypedWavelength)));
     const QString automatic = ToQ(s.Caption(IndexingControl::Automatic));
     const QString none = ToQ(s.Caption(IndexingControl::NoLimit));
     for (int i = 0; i < kIndexingFields; ++i) {
