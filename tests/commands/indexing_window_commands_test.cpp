@@ -248,6 +248,8 @@ TEST_P(UseThisCell, FillsTheTableAndChoosesTheSystemSoThatExecuteRefinesTheCell)
     const CellParameters& cell = state->calc.result.direct;
     EXPECT_NEAR(static_cast<double>(cell.a), static_cast<double>(c.spec.cell.a), 2e-3);
     EXPECT_NEAR(static_cast<double>(cell.c), static_cast<double>(c.spec.cell.c), 4e-3);
+    EXPECT_NEAR(static_cast<double>(cell.beta), static_cast<double>(c.spec.cell.beta), 0.02);
+    EXPECT_NEAR(static_cast<double>(cell.gamma), static_cast<double>(c.spec.cell.gamma), 0.02);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -260,7 +262,11 @@ INSTANTIATE_TEST_SUITE_P(
         // A rhombohedral lattice is given on hexagonal axes (obverse), as the main window's
         // hexagonal system refines it.
         KnownCell{"hR_calcite", Spec({4.9896L, 4.9896L, 17.061L, 90, 90, 120}, "R -3 c", 25, 5),
-                  "hR", kHexagonal, Centring::R}),
+                  "hR", kHexagonal, Centring::R},
+        // β unique: the main window's Monoclinic(beta<>90).
+        KnownCell{"mC_diopside",
+                  Spec({9.746L, 8.899L, 5.251L, 90, 105.63L, 90}, "C 1 2/c 1", 26, 7), "mC",
+                  kMonoclinicBeta, Centring::C}),
     [](const ::testing::TestParamInfo<KnownCell>& info) { return std::string(info.param.name); });
 
 // The example pattern, through the pattern window: its peaks are indexed at its Kα1, the
@@ -300,6 +306,30 @@ TEST_F(IndexingWindowTest, TheExamplePatternIsIndexedAsSiliconAndItsTicksFollowT
     EXPECT_EQ(pattern.tickCell->a, second.cell.a);
     EXPECT_EQ(pattern.tickCell->centring, second.centring);
     ASSERT_TRUE(Do([](IndexingWindowState& s, Ui& u) { ChooseCandidate(s, u, 0); }));
+
+    // Copied and saved as shown; the JSON's numbers give the cell to 17 digits; a
+    // cancelled dialog writes nothing.
+    ASSERT_TRUE(Do(CopyIndexingClick));
+    EXPECT_EQ(ui.clipboardText, IndexingText(*window));
+    EXPECT_NE(ui.clipboardText.find("\r\n1\tCubic\tcF\t5.43"), std::string::npos);
+    EXPECT_NE(ui.clipboardText.find(window->linesCaption + "\r\n"), std::string::npos);
+    const std::string text = dir.Path("si.txt"), json = dir.Path("si.json");
+    ui.fileNames = {"", text, json};
+    ASSERT_TRUE(Do(SaveIndexingTextClick));
+    EXPECT_FALSE(test::Exists(text));
+    ASSERT_TRUE(Do(SaveIndexingTextClick));
+    EXPECT_EQ(ui.dialogs.back().initialName,
+              std::string(DORVALIX_EXAMPLES) + "/silicon-cu-ka-indexing.txt");
+    EXPECT_EQ(test::ReadText(text), IndexingText(*window));
+    ASSERT_TRUE(Do(SaveIndexingJsonClick));
+    const std::string saved = test::ReadText(json);
+    EXPECT_EQ(saved, IndexingJson(*window));
+    const std::size_t cell = saved.find("\"cell\": [");
+    ASSERT_NE(cell, std::string::npos);
+    const std::string a = saved.substr(cell + 9, saved.find(',', cell) - cell - 9);
+    // Seventeen significant digits: within half a unit of the seventeenth.
+    EXPECT_LE(std::fabs(ParseReal(a) - best.cell.a), 5e-16L) << a;
+    EXPECT_NE(saved.find("\"bravais\": \"cF\""), std::string::npos);
 
     ASSERT_TRUE(Do(UseThisCellClick));
     EXPECT_TRUE(ui.Texts(Call::OkCancel).empty());
