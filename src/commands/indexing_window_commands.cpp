@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <numbers>
 
 #include "atomic_file.h"
@@ -282,6 +283,48 @@ std::string StageName(const std::string& stage, Lang lang) {
 // An index triple as the tables write it.
 std::string HklText(const indexing::Hkl& h) {
     return IntText(h[0]) + " " + IntText(h[1]) + " " + IntText(h[2]);
+}
+
+// The indices a table of the system usually writes, among those that give the same d and
+// the same centring condition: cubic h ≥ k ≥ l ≥ 0, tetragonal h ≥ k ≥ 0 and l ≥ 0,
+// orthorhombic all ≥ 0, hexagonal (primitive) h ≥ k ≥ 0 and l ≥ 0. The other systems, and
+// a rhombohedral lattice on hexagonal axes (whose obverse condition −h + k + l = 3n a
+// change of sign would break), keep the search's own.
+indexing::Hkl UsualIndices(const IndexingSolution& s, indexing::Hkl hkl) {
+    auto& [h, k, l] = hkl;
+    switch (s.code) {
+        case kCubic:
+            for (int& i : hkl)
+                i = std::abs(i);
+            std::sort(hkl.begin(), hkl.end(), std::greater<>());
+            return hkl;
+        case kTetragonal:
+            h = std::abs(h);
+            k = std::abs(k);
+            l = std::abs(l);
+            if (h < k) std::swap(h, k);
+            return hkl;
+        case kOrthorhombic:
+            for (int& i : hkl)
+                i = std::abs(i);
+            return hkl;
+        case kHexagonal: {
+            if (s.centring != Centring::P) return hkl;
+            // The twelve equivalents of (h, k) under 6/mmm: six turns by 60° (h, k) →
+            // (−k, h + k), each with its mirror (k, h); one of them has h ≥ k ≥ 0.
+            int a = h, b = k;
+            for (int turn = 0; turn < 6; ++turn) {
+                if (a >= b && b >= 0) return {a, b, std::abs(l)};
+                if (b >= a && a >= 0) return {b, a, std::abs(l)};
+                const int next = -b;
+                b = a + b;
+                a = next;
+            }
+            return hkl;
+        }
+        default:
+            return hkl;
+    }
 }
 
 bool TableHoldsData(const ObservationTable& table) {
@@ -1027,8 +1070,8 @@ std::vector<CandidateLine> CandidateLines(const IndexingRecord& record,
         c.d = twoThetaInput ? DOf(lambda, in.twoTheta - s.zero) : in.d;
         c.dText = in.dText;
         c.matches = l.matches;
-        c.hkl = l.hkl;
-        c.indexed = l.indexed && calculate(l.hkl, c);
+        c.hkl = UsualIndices(s, l.hkl);
+        c.indexed = l.indexed && calculate(c.hkl, c);
         out.push_back(c);
     }
     // The lines the search was not given: the nearest calculated position within the
@@ -1076,8 +1119,8 @@ std::vector<CandidateLine> CandidateLines(const IndexingRecord& record,
         }
         c.matches = static_cast<int>(positions.size());
         if (best) {
-            c.hkl = best->hkl;
-            c.indexed = calculate(best->hkl, c);
+            c.hkl = UsualIndices(s, best->hkl);
+            c.indexed = calculate(c.hkl, c);
         }
         out.push_back(c);
     }

@@ -335,6 +335,13 @@ TEST_F(IndexingWindowTest, TheExamplePatternIsIndexedAsSiliconAndItsTicksFollowT
     EXPECT_TRUE(ui.Texts(Call::OkCancel).empty());
     EXPECT_EQ(state->calc.crystalSystem, kCubic);
     EXPECT_EQ(state->settings.lattice, Centring::F);
+    // The lines from the largest d, with the indices a cubic table writes.
+    const char* indices[] = {"1 1 1", "2 2 0", "3 1 1", "4 0 0", "3 3 1", "4 2 2"};
+    for (int r = 1; r <= 6; ++r)
+        EXPECT_EQ(std::string(Trim(Cell(1, r))) + " " + std::string(Trim(Cell(2, r))) + " " +
+                      std::string(Trim(Cell(3, r))),
+                  indices[r - 1])
+            << r;
     EXPECT_FALSE(state->edit1.empty());  // the pattern's sample, or its file's name
     ASSERT_TRUE(Run(N4Click));
     ASSERT_TRUE(state->calc.resultValid);
