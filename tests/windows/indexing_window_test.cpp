@@ -16,10 +16,12 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSet>
 #include <QTableWidget>
 #include <QTest>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "main_commands.h"
 #include "main_window.h"
@@ -103,10 +105,30 @@ TEST(IndexingWidgets, RunShowsProgressAndAChosenCandidateGivesItsTicksToThePatte
     EXPECT_EQ(ps.tickCell->a, chosen->solution.cell.a);
     EXPECT_EQ(ps.tickCell->centring, chosen->solution.centring);
 
-    // Escape while a search runs cancels it and closes the window.
+    // Tab reaches every control.
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    window.InputBox->setFocus();
+    QSet<QWidget*> reached;
+    for (int i = 0; i < 60 && QApplication::focusWidget(); ++i) {
+        reached.insert(QApplication::focusWidget());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    std::vector<QWidget*> controls = {
+        window.InputBox,      window.WavelengthBox, window.WavelengthEdit, window.ZeroShift,
+        window.RunButton,     window.CandidateGrid, window.LineGrid,       window.UseButton,
+        window.KeepUnindexed, window.CopyButton,    window.TextButton,     window.JsonButton,
+        window.CloseButton};
+    controls.insert(controls.end(), window.FamilyBoxes.begin(), window.FamilyBoxes.end());
+    controls.insert(controls.end(), window.FieldEdits.begin(), window.FieldEdits.end());
+    for (QWidget* w : controls)
+        EXPECT_TRUE(reached.contains(w)) << w->objectName().toStdString();
+
+    // Escape in the candidates' table while a search runs cancels it and closes the window.
     QTest::mouseClick(window.RunButton, Qt::LeftButton);
     ASSERT_TRUE(window.State().Running());
-    QTest::keyClick(&window, Qt::Key_Escape);
+    window.CandidateGrid->setFocus();
+    QTest::keyClick(window.CandidateGrid, Qt::Key_Escape);
     EXPECT_FALSE(window.isVisible());
     QTRY_VERIFY_WITH_TIMEOUT(!window.State().Running(), 60000);
     ASSERT_TRUE(window.State().result);
