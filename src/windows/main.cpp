@@ -126,6 +126,9 @@ int main(int argc, char* argv[]) {
                      [&] { form.SyncFromState(); });
     QObject::connect(&form12, &dorvalix::IndexingWindow::PatternStateChanged, &form11,
                      [&] { form11.SyncFromState(); });
+    QObject::connect(&form11, &dorvalix::PatternWindow::CommandRun, &form12, [&] {
+        if (form12.isVisible()) form12.Follow();
+    });
     // While a window is open, the boxes and input dialogs of its commands belong to it.
     ui.SetWindowOpener(dorvalix::SecondaryWindow::TForm2, [&] { form2.Open(); });
     ui.SetWindowOpener(dorvalix::SecondaryWindow::TForm3, [&] {
