@@ -330,6 +330,11 @@ TEST_F(IndexingWindowTest, TheExamplePatternIsIndexedAsSiliconAndItsTicksFollowT
     // Seventeen significant digits: within half a unit of the seventeenth.
     EXPECT_LE(std::fabs(ParseReal(a) - best.cell.a), 5e-16L) << a;
     EXPECT_NE(saved.find("\"bravais\": \"cF\""), std::string::npos);
+    // A folder that does not exist: the error box, no file.
+    ui.fileNames = {dir.Path("missing/si.json")};
+    ASSERT_FALSE(Do(SaveIndexingJsonClick));
+    EXPECT_EQ(ui.Texts(Call::Error).size(), 1u);
+    EXPECT_FALSE(test::Exists(dir.Path("missing/si.json")));
 
     ASSERT_TRUE(Do(UseThisCellClick));
     EXPECT_TRUE(ui.Texts(Call::OkCancel).empty());
