@@ -50,13 +50,13 @@ class IndexingWindowTest : public test::CommandTest {
     }
     // The d values of a peak list made from a known cell, in the table's d column, with
     // indices that the search must ignore.
-    void TypeDColumn(const indexing::test::PatternSpec& spec) {
-        const indexing::test::Pattern pattern = indexing::test::MakePattern(spec);
+    void TypeDColumn(const indexing::test::PatternSpec& made) {
+        const indexing::test::Pattern pattern = indexing::test::MakePattern(made);
         ASSERT_GE(pattern.peaks.peaks.size(), 15u);
         int row = 1;
         for (const indexing::Peak& p : pattern.peaks.peaks) {
             const long double d =
-                spec.wavelength /
+                made.wavelength /
                 (2 * std::sin(p.position * std::numbers::pi_v<long double> / 360));
             Cell(0, row) = FormatFixed(d, 5, 15);
             Cell(1, row) = "9";
@@ -182,7 +182,7 @@ TEST_F(IndexingWindowTest, OptionsAndInputsRefuseWhatTheSearchCannotTake) {
 
 struct KnownCell {
     const char* name;
-    indexing::test::PatternSpec spec;
+    indexing::test::PatternSpec made;
     const char* bravais;
     int system;
     Centring lattice;
@@ -192,8 +192,8 @@ void PrintTo(const KnownCell& c, std::ostream* os) {
     *os << c.name;
 }
 
-indexing::test::PatternSpec Spec(indexing::Cell cell, const char* group, int lines,
-                                 std::uint64_t seed) {
+indexing::test::PatternSpec Lines(indexing::Cell cell, const char* group, int lines,
+                                  std::uint64_t seed) {
     indexing::test::PatternSpec s;
     s.cell = cell;
     s.spaceGroup = group;
@@ -211,7 +211,7 @@ class UseThisCell : public IndexingWindowTest, public ::testing::WithParamInterf
 TEST_P(UseThisCell, FillsTheTableAndChoosesTheSystemSoThatExecuteRefinesTheCell) {
     const KnownCell& c = GetParam();
     state->edit1 = "my sample";
-    TypeDColumn(c.spec);
+    TypeDColumn(c.made);
     ASSERT_TRUE(Do([](IndexingWindowState& s, Ui&) { IndexingFormShow(s); }));
     EXPECT_EQ(window->input, IndexingInput::Table);
     // Triclinic is left out: its search is the slow one, and nothing here needs it.
@@ -246,26 +246,26 @@ TEST_P(UseThisCell, FillsTheTableAndChoosesTheSystemSoThatExecuteRefinesTheCell)
     ASSERT_TRUE(state->calc.resultValid) << ::testing::PrintToString(ui.Texts(Call::Message));
     // The refined cell is the known one, in the setting of the main window's system.
     const CellParameters& cell = state->calc.result.direct;
-    EXPECT_NEAR(static_cast<double>(cell.a), static_cast<double>(c.spec.cell.a), 2e-3);
-    EXPECT_NEAR(static_cast<double>(cell.c), static_cast<double>(c.spec.cell.c), 4e-3);
-    EXPECT_NEAR(static_cast<double>(cell.beta), static_cast<double>(c.spec.cell.beta), 0.02);
-    EXPECT_NEAR(static_cast<double>(cell.gamma), static_cast<double>(c.spec.cell.gamma), 0.02);
+    EXPECT_NEAR(static_cast<double>(cell.a), static_cast<double>(c.made.cell.a), 2e-3);
+    EXPECT_NEAR(static_cast<double>(cell.c), static_cast<double>(c.made.cell.c), 4e-3);
+    EXPECT_NEAR(static_cast<double>(cell.beta), static_cast<double>(c.made.cell.beta), 0.02);
+    EXPECT_NEAR(static_cast<double>(cell.gamma), static_cast<double>(c.made.cell.gamma), 0.02);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Systems, UseThisCell,
     ::testing::Values(
-        KnownCell{"tI_anatase", Spec({3.7845L, 3.7845L, 9.5143L, 90, 90, 90}, "I 41/a m d", 22, 3),
+        KnownCell{"tI_anatase", Lines({3.7845L, 3.7845L, 9.5143L, 90, 90, 90}, "I 41/a m d", 22, 3),
                   "tI", kTetragonal, Centring::I},
-        KnownCell{"hP_zincite", Spec({3.2498L, 3.2498L, 5.2066L, 90, 90, 120}, "P 63 m c", 22, 4),
+        KnownCell{"hP_zincite", Lines({3.2498L, 3.2498L, 5.2066L, 90, 90, 120}, "P 63 m c", 22, 4),
                   "hP", kHexagonal, Centring::P},
         // A rhombohedral lattice is given on hexagonal axes (obverse), as the main window's
         // hexagonal system refines it.
-        KnownCell{"hR_calcite", Spec({4.9896L, 4.9896L, 17.061L, 90, 90, 120}, "R -3 c", 25, 5),
+        KnownCell{"hR_calcite", Lines({4.9896L, 4.9896L, 17.061L, 90, 90, 120}, "R -3 c", 25, 5),
                   "hR", kHexagonal, Centring::R},
         // β unique: the main window's Monoclinic(beta<>90).
         KnownCell{"mC_diopside",
-                  Spec({9.746L, 8.899L, 5.251L, 90, 105.63L, 90}, "C 1 2/c 1", 26, 7), "mC",
+                  Lines({9.746L, 8.899L, 5.251L, 90, 105.63L, 90}, "C 1 2/c 1", 26, 7), "mC",
                   kMonoclinicBeta, Centring::C}),
     [](const ::testing::TestParamInfo<KnownCell>& info) { return std::string(info.param.name); });
 
@@ -356,7 +356,7 @@ TEST_F(IndexingWindowTest, TheExamplePatternIsIndexedAsSiliconAndItsTicksFollowT
 // Neither a cancelled search nor a question answered Cancel touches the table; closing the
 // window cancels a running search.
 TEST_F(IndexingWindowTest, CancelLeavesTheTableAsItWas) {
-    TypeDColumn(Spec({4.756L, 10.207L, 5.980L, 90, 90, 90}, "P b n m", 25, 6));
+    TypeDColumn(Lines({4.756L, 10.207L, 5.980L, 90, 90, 90}, "P b n m", 25, 6));
     state->edit1 = "forsterite";
     ASSERT_TRUE(Run(Orthorhombic1Click));
     const std::vector<std::string> before = TableTexts(state->calc.table);
