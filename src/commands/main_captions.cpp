@@ -56,6 +56,7 @@ constexpr CaptionEntry kCaptions[kControlCount] = {
     {Control::N4, "N4", {"Execute ", "実　行 "}},
     {Control::hkld1, "hkld1", {"hkl Table", "h,k,l 表の作成"}},
     {Control::Details1, "Details1", {"Refinement Details...", "精密化の詳細..."}},
+    {Control::Indexing1, "Indexing1", {"Indexing...", "指数付け..."}},
     {Control::N7, "N7", {" About Dorvalix ", " 説　明 "}},
     {Control::N8, "N8", {"How to use ", "説　明 "}},
     {Control::N9, "N9", {"Version ", "バージョン情報 "}},

@@ -48,6 +48,7 @@ enum class Control : int {
     N4,
     hkld1,
     Details1,
+    Indexing1,
     N7,
     N8,
     N9,

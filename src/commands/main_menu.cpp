@@ -3,6 +3,7 @@
 
 #include "assign_dialog_commands.h"
 #include "details_window_commands.h"
+#include "indexing_window_commands.h"
 #include "main_commands.h"
 #include "pattern_window_commands.h"
 
@@ -39,7 +40,7 @@ const std::vector<MenuDefinition>& MainMenus() {
           Item(C::AssignIndices1, AssignIndices1Click)}},
         {C::N3,
          {Separator(), Item(C::N4, N4Click), Item(C::hkld1, hkld1Click),
-          Item(C::Details1, Details1Click)}},
+          Item(C::Details1, Details1Click), Item(C::Indexing1, Indexing1Click)}},
         {C::N7,
          {Item(C::N8, N8Click), Item(C::N9, N9Click), Separator(),
           Item(C::dorvalix1, dorvalix1Click)}},
@@ -83,6 +84,7 @@ const MenuKeys& KeysOf(Control control) {
         {C::N4, {'E', {"F9", "Ctrl+R"}}},
         {C::hkld1, {'h', {"Ctrl+H"}}},
         {C::Details1, {'R', {}}},
+        {C::Indexing1, {'I', {}}},
         {C::N7, {'A', {}}},
         {C::N8, {'H', {"F1"}}},
         {C::N9, {'V', {}}},

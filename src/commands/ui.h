@@ -38,6 +38,8 @@ enum class SecondaryWindow {
     TForm10,
     // The pattern window, modeless: its open dialog first.
     TForm11,
+    // The indexing window, modeless.
+    TForm12,
     // The dialog that assigns indices from a known cell, modeless.
     TForm13,
 };

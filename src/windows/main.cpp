@@ -11,6 +11,7 @@
 #include "cell_constant_dialog.h"
 #include "data_files.h"
 #include "hkl_table_window.h"
+#include "indexing_window.h"
 #include "install_paths.h"
 #include "main_window.h"
 #include "manual_window.h"
@@ -115,6 +116,19 @@ int main(int argc, char* argv[]) {
     });
     QObject::connect(&form13, &dorvalix::AssignDialog::MainStateChanged, &form,
                      [&] { form.SyncFromState(); });
+    // The modeless indexing window: the pattern window's peaks or the table's d column;
+    // the chosen candidate's tick marks under the pattern; Use This Cell fills the table.
+    dorvalix::IndexingWindow form12(ui, form.State(), &form11.State(), &form);
+    QObject::connect(&form, &dorvalix::MainWindow::StateShown, &form12, [&] {
+        if (form12.isVisible()) form12.Follow();
+    });
+    QObject::connect(&form12, &dorvalix::IndexingWindow::MainStateChanged, &form,
+                     [&] { form.SyncFromState(); });
+    QObject::connect(&form12, &dorvalix::IndexingWindow::PatternStateChanged, &form11,
+                     [&] { form11.SyncFromState(); });
+    QObject::connect(&form11, &dorvalix::PatternWindow::CommandRun, &form12, [&] {
+        if (form12.isVisible()) form12.Follow();
+    });
     // While a window is open, the boxes and input dialogs of its commands belong to it.
     ui.SetWindowOpener(dorvalix::SecondaryWindow::TForm2, [&] { form2.Open(); });
     ui.SetWindowOpener(dorvalix::SecondaryWindow::TForm3, [&] {
@@ -145,6 +159,7 @@ int main(int argc, char* argv[]) {
     });
     ui.SetWindowOpener(dorvalix::SecondaryWindow::TForm10, [&] { form10.Open(&form); });
     ui.SetWindowOpener(dorvalix::SecondaryWindow::TForm11, [&] { form11.OpenFileDialog(&form); });
+    ui.SetWindowOpener(dorvalix::SecondaryWindow::TForm12, [&] { form12.Open(); });
     ui.SetWindowOpener(dorvalix::SecondaryWindow::TForm13, [&] { form13.Open(); });
     ui.SetProgressHooks({[&](int maximum) { form9.Begin(maximum); },
                          [&](int position) { form9.SetPosition(position); }, [&] { form9.End(); }});

@@ -525,6 +525,7 @@ void PatternWindow::Run(const Command& command) {
         state_->wavelengthRequested = false;
         AskWavelength();
     }
+    emit CommandRun();
 }
 
 void PatternWindow::AskWavelength() {

@@ -119,6 +119,9 @@ class PatternWindow : public QWidget {
     // A command changed the main window's table or the shared settings: it redraws, and
     // the windows that follow it look again.
     void MainStateChanged();
+    // A command of the window ran: its pattern, peaks or wavelength may have changed, and
+    // the windows that index its peaks look again.
+    void CommandRun();
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;

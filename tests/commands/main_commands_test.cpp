@@ -91,6 +91,7 @@ const CaptionRow kCaptionTable[] = {
     {Control::N4, "Execute ", "実　行 "},
     {Control::hkld1, "hkl Table", "h,k,l 表の作成"},
     {Control::Details1, "Refinement Details...", "精密化の詳細..."},
+    {Control::Indexing1, "Indexing...", "指数付け..."},
     {Control::N7, " About Dorvalix ", " 説　明 "},
     {Control::N8, "How to use ", "説　明 "},
     {Control::N9, "Version ", "バージョン情報 "},
@@ -485,7 +486,7 @@ TEST(MainMenus, MenusAndItemsStandInTheirOrderWithTheirSeparators) {
                          "N1: Cibic1 tetragonal1 Orthorhombic1 trigonal Hexagonal1 "
                          "Monoclinic901 Monoclinic902 Triclinic1",
                          "N14: N15 N16 N17 N20 N21 - AssignIndices1",
-                         "N3: - N4 hkld1 Details1",
+                         "N3: - N4 hkld1 Details1 Indexing1",
                          "N7: N8 N9 - dorvalix1",
                          "English1: English2 Japanese1",
                      }));
