@@ -18,6 +18,7 @@
 #include "errors.h"
 #include "hkl_table.h"
 #include "hkl_window_commands.h"
+#include "indexing_window_commands.h"
 #include "input_file.h"
 #include "main_captions.h"
 #include "main_commands.h"
@@ -84,6 +85,11 @@ std::set<std::string> ProgramTexts() {
         add(PatternCaption(static_cast<PatternControl>(i), Lang::English));
         add(PatternCaption(static_cast<PatternControl>(i), Lang::Japanese));
     }
+    for (int i = 0; i < kIndexingControlCount; ++i) {
+        add(IndexingCaption(static_cast<IndexingControl>(i), Lang::English));
+        add(IndexingCaption(static_cast<IndexingControl>(i), Lang::Japanese));
+    }
+    both(indexing_window_text::kReplaceTable);
     for (int i = 0; i < kAssignControlCount; ++i) {
         add(AssignCaption(static_cast<AssignControl>(i), Lang::English));
         add(AssignCaption(static_cast<AssignControl>(i), Lang::Japanese));
