@@ -190,8 +190,13 @@ void GenerateTable(HklWindowState& state, Ui& ui) {
     if (!refusal && !state.spaceGroup.empty()) {
         const auto group = indexing::SpaceGroup::Find(state.spaceGroup);
         if (group && GroupFitsSystem(*group, state.main.crystalSystem)) {
+            // The asymmetric unit stands for every triple of its line: kept when any of them
+            // is allowed.
+            const bool lines = state.main.settings.hklRange != "all";
+            const int system = state.main.crystalSystem;
             std::erase_if(state.hkl.table, [&](const HklReflection& r) {
-                return !group->Allowed({r.h, r.k, r.l});
+                return lines ? !group->AllowedOnItsLine({r.h, r.k, r.l}, system)
+                             : !group->Allowed({r.h, r.k, r.l});
             });
             state.hkl.grid_rows = HklGridRowCount(state.hkl.table.size());
             state.tableGroup = state.spaceGroup;

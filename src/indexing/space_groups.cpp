@@ -320,6 +320,14 @@ bool SpaceGroup::Allowed(const Hkl& h) const {
     return !impl_->ops.is_systematically_absent(MillerOf(h));
 }
 
+bool SpaceGroup::AllowedOnItsLine(const Hkl& h, int code) const {
+    if (Allowed(h)) return true;
+    for (const gemmi::Op& op : HolohedryOps(code, LatticeCentring())) {
+        if (!impl_->ops.is_systematically_absent(op.apply_to_hkl(MillerOf(h)))) return true;
+    }
+    return false;
+}
+
 Centring SpaceGroup::LatticeCentring() const {
     return CentringOfLetter(impl_->group->centring_type());
 }

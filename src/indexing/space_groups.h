@@ -32,6 +32,10 @@ class SpaceGroup {
 
     // Whether (h, k, l) is not systematically absent (lattice centring included).
     bool Allowed(const Hkl& h) const;
+    // Whether any triple of the same d as (h, k, l) in a cell of crystal system `code` (its
+    // lattice's point symmetry) is allowed: a line of the powder pattern, which a group of
+    // lower Laue symmetry may allow as 0 2 3 but not as 3 2 0.
+    bool AllowedOnItsLine(const Hkl& h, int code) const;
     // The lattice letter of the setting (rhombohedral axes: P).
     Centring LatticeCentring() const;
     std::string Name() const;  // gemmi's extended H-M symbol, e.g. "P 1 21/c 1"

@@ -171,5 +171,17 @@ TEST(ShownIndices, ConventionalTripleOfTheSameLine) {
     }
 }
 
+// A group of lower Laue symmetry than its lattice: Pa-3 allows 0 2 3 but not 3 2 0, one
+// line of the powder pattern, and neither 3 1 0 nor any triple of its line.
+TEST(SpaceGroupLines, ALineIsAllowedWhenAnyTripleOfItIs) {
+    const auto pa3 = SpaceGroup::Find("Pa-3");
+    ASSERT_TRUE(pa3);
+    EXPECT_FALSE(pa3->Allowed({3, 2, 0}));
+    EXPECT_TRUE(pa3->Allowed({0, 2, 3}));
+    EXPECT_TRUE(pa3->AllowedOnItsLine({3, 2, 0}, kCubic));
+    EXPECT_FALSE(pa3->AllowedOnItsLine({3, 1, 0}, kCubic));
+    EXPECT_FALSE(pa3->AllowedOnItsLine({1, 0, 0}, kCubic));
+}
+
 }  // namespace
 }  // namespace dorvalix::indexing
