@@ -27,7 +27,7 @@ using namespace dorvalix;
 using namespace dorvalix::indexing;
 
 struct Variation {
-    test::PatternSpec spec;
+    test::PeakListRecipe recipe;
     const bench::BenchCell* cell;
 };
 
@@ -36,14 +36,14 @@ Variation VariationOf(const bench::BenchCell& cell, int seed) {
                         std::hash<std::string>{}(cell.name) % 1000003);
     Variation v;
     v.cell = &cell;
-    v.spec.cell = cell.cell;
-    v.spec.spaceGroup = cell.spaceGroup;
-    v.spec.lines = 20 + random.Below(11);
-    v.spec.noise = random.Between(0.005L, 0.02L);
-    v.spec.zero = random.Between(-0.15L, 0.15L);
-    v.spec.impurities = 1 + random.Below(2);
-    v.spec.missing = 1;
-    v.spec.seed = random.Next();
+    v.recipe.cell = cell.cell;
+    v.recipe.spaceGroup = cell.spaceGroup;
+    v.recipe.lines = 20 + random.Below(11);
+    v.recipe.noise = random.Between(0.005L, 0.02L);
+    v.recipe.zero = random.Between(-0.15L, 0.15L);
+    v.recipe.impurities = 1 + random.Below(2);
+    v.recipe.missing = 1;
+    v.recipe.seed = random.Next();
     return v;
 }
 
@@ -85,7 +85,7 @@ struct Outcome {
 
 Outcome Run(const Variation& v, double timeLimit) {
     Outcome out;
-    const test::Pattern pattern = test::MakePattern(v.spec);
+    const test::Pattern pattern = test::MakePattern(v.recipe);
     IndexingOptions options;
     options.refineZero = true;
     options.lines.count = 30;
@@ -165,8 +165,8 @@ int Table(int seeds, double timeLimit, const char* only) {
             std::printf(
                 "%-13s %-20s seed %d: %2d lines zero %+.3Lf noise %.3Lf imp %d: rank %d%s %7.2fs  "
                 "%s\n",
-                cell.family, cell.name, seed, v.spec.lines, v.spec.zero, v.spec.noise,
-                v.spec.impurities, o.rank, o.rank == 1 && !o.bravais ? " (Bravais wrong)" : "",
+                cell.family, cell.name, seed, v.recipe.lines, v.recipe.zero, v.recipe.noise,
+                v.recipe.impurities, o.rank, o.rank == 1 && !o.bravais ? " (Bravais wrong)" : "",
                 o.seconds, o.best.c_str());
             std::fflush(stdout);
         }

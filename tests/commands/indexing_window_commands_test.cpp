@@ -50,7 +50,7 @@ class IndexingWindowTest : public test::CommandTest {
     }
     // The d values of a peak list made from a known cell, in the table's d column, with
     // indices that the search must ignore.
-    void TypeDColumn(const indexing::test::PatternSpec& made) {
+    void TypeDColumn(const indexing::test::PeakListRecipe& made) {
         const indexing::test::Pattern pattern = indexing::test::MakePattern(made);
         ASSERT_GE(pattern.peaks.peaks.size(), 15u);
         int row = 1;
@@ -182,7 +182,7 @@ TEST_F(IndexingWindowTest, OptionsAndInputsRefuseWhatTheSearchCannotTake) {
 
 struct KnownCell {
     const char* name;
-    indexing::test::PatternSpec made;
+    indexing::test::PeakListRecipe made;
     const char* bravais;
     int system;
     Centring lattice;
@@ -192,9 +192,9 @@ void PrintTo(const KnownCell& c, std::ostream* os) {
     *os << c.name;
 }
 
-indexing::test::PatternSpec Lines(indexing::Cell cell, const char* group, int lines,
-                                  std::uint64_t seed) {
-    indexing::test::PatternSpec s;
+indexing::test::PeakListRecipe Lines(indexing::Cell cell, const char* group, int lines,
+                                     std::uint64_t seed) {
+    indexing::test::PeakListRecipe s;
     s.cell = cell;
     s.spaceGroup = group;
     s.lines = lines;

@@ -13,7 +13,7 @@ namespace dorvalix::indexing {
 namespace {
 
 using test::MakePattern;
-using test::PatternSpec;
+using test::PeakListRecipe;
 
 // The distinct Q of a primitive lattice, the first 30.
 std::vector<long double> Fingerprint(const Metric& g) {
@@ -36,14 +36,14 @@ bool SameLattice(const Metric& a, const Metric& b) {
     return true;
 }
 
-Metric TruePrimitive(const PatternSpec& spec) {
-    const auto group = SpaceGroup::Find(spec.spaceGroup);
-    return *PrimitiveOf(*ReciprocalMetricOf(spec.cell), group->LatticeCentring());
+Metric TruePrimitive(const PeakListRecipe& recipe) {
+    const auto group = SpaceGroup::Find(recipe.spaceGroup);
+    return *PrimitiveOf(*ReciprocalMetricOf(recipe.cell), group->LatticeCentring());
 }
 
 struct IndexingCase {
     const char* name;
-    PatternSpec spec;
+    PeakListRecipe recipe;
     const char* bravais;
     const char* extinction;  // the first extinction symbol of the best solution ("" to skip)
 };
@@ -52,9 +52,9 @@ void PrintTo(const IndexingCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-PatternSpec Spec(Cell cell, const char* group, int lines, long double noise, long double zero,
-                 int impurities, int missing, std::uint64_t seed) {
-    PatternSpec s;
+PeakListRecipe Recipe(Cell cell, const char* group, int lines, long double noise, long double zero,
+                      int impurities, int missing, std::uint64_t seed) {
+    PeakListRecipe s;
     s.cell = cell;
     s.spaceGroup = group;
     s.lines = lines;
@@ -82,18 +82,18 @@ class IndexesKnownCell : public ::testing::TestWithParam<IndexingCase> {};
 // no lattice of lower symmetry ranks above it.
 TEST_P(IndexesKnownCell, TrueLatticeRanksFirst) {
     const IndexingCase& c = GetParam();
-    const test::Pattern pattern = MakePattern(c.spec);
-    const IndexingResult result = Index(pattern.peaks, c.spec.zero != 0);
+    const test::Pattern pattern = MakePattern(c.recipe);
+    const IndexingResult result = Index(pattern.peaks, c.recipe.zero != 0);
     ASSERT_FALSE(result.refusal) << *result.refusal;
     ASSERT_FALSE(result.solutions.empty()) << result.reason;
     const IndexingSolution& best = result.solutions.front();
-    EXPECT_TRUE(SameLattice(best.reduced, TruePrimitive(c.spec)))
+    EXPECT_TRUE(SameLattice(best.reduced, TruePrimitive(c.recipe)))
         << "rank 1 is " << best.bravais << " " << best.cell.a << " " << best.cell.b << " "
         << best.cell.c << " " << best.cell.alpha << " " << best.cell.beta << " " << best.cell.gamma;
     EXPECT_EQ(best.bravais, c.bravais);
-    EXPECT_LE(static_cast<int>(best.unindexed.size()), c.spec.impurities);
-    if (c.spec.zero != 0) {
-        EXPECT_NEAR(best.zero, c.spec.zero, 0.05L);
+    EXPECT_LE(static_cast<int>(best.unindexed.size()), c.recipe.impurities);
+    if (c.recipe.zero != 0) {
+        EXPECT_NEAR(best.zero, c.recipe.zero, 0.05L);
     }
     ASSERT_TRUE(best.merit.m.value);
     EXPECT_GT(*best.merit.m.value, 10);
@@ -105,46 +105,46 @@ TEST_P(IndexesKnownCell, TrueLatticeRanksFirst) {
 
 INSTANTIATE_TEST_SUITE_P(
     Systems, IndexesKnownCell,
-    ::testing::Values(
-        IndexingCase{
-            "cF_Si",
-            Spec({5.4309L, 5.4309L, 5.4309L, 90, 90, 90}, "F d -3 m", 30, 0.01L, 0.1L, 1, 0, 11),
-            "cF", "F d - -"},
-        IndexingCase{
-            "cP_with_two_impurities",
-            Spec({4.1569L, 4.1569L, 4.1569L, 90, 90, 90}, "P m -3 m", 29, 0.01L, 0.052L, 2, 1, 12),
-            "cP", ""},
-        IndexingCase{"tI_anatase",
-                     Spec({3.7845L, 3.7845L, 9.5143L, 90, 90, 90}, "I 41/a m d", 20, 0.018L,
-                          -0.027L, 2, 1, 13),
-                     "tI", "I a - d"},
-        IndexingCase{"hP_zincite",
-                     Spec({3.2498L, 3.2498L, 5.2066L, 90, 90, 120}, "P 63 m c", 25, 0.008L, -0.081L,
-                          2, 1, 14),
-                     "hP", ""},
-        IndexingCase{
-            "hR_calcite",
-            Spec({4.9896L, 4.9896L, 17.061L, 90, 90, 120}, "R -3 c", 29, 0.008L, 0.076L, 2, 1, 15),
-            "hR", "R - c"},
-        IndexingCase{
-            "oP_forsterite",
-            Spec({4.756L, 10.207L, 5.980L, 90, 90, 90}, "P b n m", 25, 0.014L, 0.118L, 2, 1, 16),
-            "oP", ""},
-        IndexingCase{"oC_alpha_uranium",
-                     Spec({2.854L, 5.869L, 4.955L, 90, 90, 90}, "C m c m", 25, 0.007L, 0, 1, 1, 17),
-                     "oC", ""},
-        IndexingCase{"mC_diopside",
-                     Spec({9.746L, 8.899L, 5.251L, 90, 105.63L, 90}, "C 1 2/c 1", 26, 0.013L,
-                          -0.023L, 2, 1, 18),
-                     "mC", "C 1 c 1"},
-        IndexingCase{
-            "mP_paracetamol",
-            Spec({7.10L, 9.38L, 11.71L, 90, 97.4L, 90}, "P 1 21/n 1", 25, 0.01L, 0.06L, 1, 1, 19),
-            "mP", "P 1 21/n 1"},
-        IndexingCase{
-            "aP_turquoise",
-            Spec({7.42L, 7.63L, 9.91L, 68.6L, 69.7L, 65.1L}, "P -1", 24, 0.007L, 0.05L, 2, 1, 20),
-            "aP", ""}),
+    ::testing::Values(IndexingCase{"cF_Si",
+                                   Recipe({5.4309L, 5.4309L, 5.4309L, 90, 90, 90}, "F d -3 m", 30,
+                                          0.01L, 0.1L, 1, 0, 11),
+                                   "cF", "F d - -"},
+                      IndexingCase{"cP_with_two_impurities",
+                                   Recipe({4.1569L, 4.1569L, 4.1569L, 90, 90, 90}, "P m -3 m", 29,
+                                          0.01L, 0.052L, 2, 1, 12),
+                                   "cP", ""},
+                      IndexingCase{"tI_anatase",
+                                   Recipe({3.7845L, 3.7845L, 9.5143L, 90, 90, 90}, "I 41/a m d", 20,
+                                          0.018L, -0.027L, 2, 1, 13),
+                                   "tI", "I a - d"},
+                      IndexingCase{"hP_zincite",
+                                   Recipe({3.2498L, 3.2498L, 5.2066L, 90, 90, 120}, "P 63 m c", 25,
+                                          0.008L, -0.081L, 2, 1, 14),
+                                   "hP", ""},
+                      IndexingCase{"hR_calcite",
+                                   Recipe({4.9896L, 4.9896L, 17.061L, 90, 90, 120}, "R -3 c", 29,
+                                          0.008L, 0.076L, 2, 1, 15),
+                                   "hR", "R - c"},
+                      IndexingCase{"oP_forsterite",
+                                   Recipe({4.756L, 10.207L, 5.980L, 90, 90, 90}, "P b n m", 25,
+                                          0.014L, 0.118L, 2, 1, 16),
+                                   "oP", ""},
+                      IndexingCase{"oC_alpha_uranium",
+                                   Recipe({2.854L, 5.869L, 4.955L, 90, 90, 90}, "C m c m", 25,
+                                          0.007L, 0, 1, 1, 17),
+                                   "oC", ""},
+                      IndexingCase{"mC_diopside",
+                                   Recipe({9.746L, 8.899L, 5.251L, 90, 105.63L, 90}, "C 1 2/c 1",
+                                          26, 0.013L, -0.023L, 2, 1, 18),
+                                   "mC", "C 1 c 1"},
+                      IndexingCase{"mP_paracetamol",
+                                   Recipe({7.10L, 9.38L, 11.71L, 90, 97.4L, 90}, "P 1 21/n 1", 25,
+                                          0.01L, 0.06L, 1, 1, 19),
+                                   "mP", "P 1 21/n 1"},
+                      IndexingCase{"aP_turquoise",
+                                   Recipe({7.42L, 7.63L, 9.91L, 68.6L, 69.7L, 65.1L}, "P -1", 24,
+                                          0.007L, 0.05L, 2, 1, 20),
+                                   "aP", ""}),
     [](const ::testing::TestParamInfo<IndexingCase>& info) {
         return std::string(info.param.name);
     });
@@ -218,10 +218,10 @@ TEST(Indexing, DominantZone) {
 // The first line missing, d values without a wavelength, peaks in random order with two of
 // them given twice: each still indexes to the same cell.
 TEST(Indexing, EdgeCasesOfTheInput) {
-    PatternSpec spec =
-        Spec({4.5937L, 4.5937L, 2.9587L, 90, 90, 90}, "P 42/m n m", 25, 0.01L, 0, 1, 0, 21);
-    const test::Pattern pattern = MakePattern(spec);
-    const Metric truth = TruePrimitive(spec);
+    PeakListRecipe recipe =
+        Recipe({4.5937L, 4.5937L, 2.9587L, 90, 90, 90}, "P 42/m n m", 25, 0.01L, 0, 1, 0, 21);
+    const test::Pattern pattern = MakePattern(recipe);
+    const Metric truth = TruePrimitive(recipe);
     const IndexingResult reference = Index(pattern.peaks, false);
     ASSERT_FALSE(reference.solutions.empty()) << reference.reason;
     EXPECT_TRUE(SameLattice(reference.solutions.front().reduced, truth));
@@ -261,9 +261,9 @@ TEST(Indexing, EdgeCasesOfTheInput) {
 
 // One thread or two: the same solutions in the same order, to the last bit.
 TEST(Indexing, ResultDoesNotDependOnThreads) {
-    const PatternSpec spec =
-        Spec({7.10L, 9.38L, 11.71L, 90, 97.4L, 90}, "P 1 21/n 1", 24, 0.012L, 0.04L, 1, 1, 22);
-    const test::Pattern pattern = MakePattern(spec);
+    const PeakListRecipe recipe =
+        Recipe({7.10L, 9.38L, 11.71L, 90, 97.4L, 90}, "P 1 21/n 1", 24, 0.012L, 0.04L, 1, 1, 22);
+    const test::Pattern pattern = MakePattern(recipe);
     const IndexingResult one = Index(pattern.peaks, true, 1);
     const IndexingResult two = Index(pattern.peaks, true, 2);
     ASSERT_EQ(one.solutions.size(), two.solutions.size());
@@ -277,9 +277,9 @@ TEST(Indexing, ResultDoesNotDependOnThreads) {
 // The window's worker: progress from the calling thread, cancelling by returning false,
 // solutions delivered as they are found.
 TEST(Indexing, ProgressCancelsAndSolutionsArriveAsFound) {
-    const PatternSpec spec =
-        Spec({4.756L, 10.207L, 5.980L, 90, 90, 90}, "P b n m", 25, 0.01L, 0, 1, 1, 23);
-    const test::Pattern pattern = MakePattern(spec);
+    const PeakListRecipe recipe =
+        Recipe({4.756L, 10.207L, 5.980L, 90, 90, 90}, "P b n m", 25, 0.01L, 0, 1, 1, 23);
+    const test::Pattern pattern = MakePattern(recipe);
     IndexingOptions options;
     int calls = 0;
     const IndexingResult cancelled =

@@ -39,7 +39,7 @@ class Random {
     std::uint64_t state_;
 };
 
-struct PatternSpec {
+struct PeakListRecipe {
     Cell cell;
     std::string spaceGroup = "P 1";  // in the setting of the cell's axes
     int lines = 25;                  // lines kept, before the missing ones are taken out
@@ -58,19 +58,19 @@ struct Pattern {
     std::vector<long double> trueTwoTheta;  // of the cell's lines kept, before noise and zero
 };
 
-inline Pattern MakePattern(const PatternSpec& spec) {
+inline Pattern MakePattern(const PeakListRecipe& recipe) {
     Pattern out;
-    const auto g = ReciprocalMetricOf(spec.cell);
-    const auto group = SpaceGroup::Find(spec.spaceGroup);
+    const auto g = ReciprocalMetricOf(recipe.cell);
+    const auto group = SpaceGroup::Find(recipe.spaceGroup);
     if (!g || !group) return out;
     const long double rad = std::numbers::pi_v<long double> / 180;
     // Reflections up to 2θ of 150°, or fewer when the cell is large.
-    const long double qTop = std::pow(2 * std::sin(75 * rad) / spec.wavelength, 2.0L);
+    const long double qTop = std::pow(2 * std::sin(75 * rad) / recipe.wavelength, 2.0L);
     const std::vector<Reflection> all = ReflectionsOf(*g, qTop, Centring::P, 50'000'000);
     std::vector<long double> positions;
     for (const Reflection& r : all) {
         if (!group->Allowed(r.hkl)) continue;
-        const long double s = spec.wavelength * std::sqrt(r.q) / 2;
+        const long double s = recipe.wavelength * std::sqrt(r.q) / 2;
         if (s >= 1) continue;
         positions.push_back(2 * std::asin(s) / rad);
     }
@@ -80,23 +80,23 @@ inline Pattern MakePattern(const PatternSpec& spec) {
         // A group of reflections within the resolution of its first is one line at its mean.
         std::size_t j = i;
         long double sum = 0;
-        while (j < positions.size() && positions[j] - positions[i] <= spec.resolution)
+        while (j < positions.size() && positions[j] - positions[i] <= recipe.resolution)
             sum += positions[j++];
         lines.push_back(sum / static_cast<long double>(j - i));
         i = j;
     }
-    if (static_cast<int>(lines.size()) > spec.lines)
-        lines.resize(static_cast<std::size_t>(spec.lines));
-    Random random(spec.seed);
-    for (int m = 0; m < spec.missing && !lines.empty(); ++m)
+    if (static_cast<int>(lines.size()) > recipe.lines)
+        lines.resize(static_cast<std::size_t>(recipe.lines));
+    Random random(recipe.seed);
+    for (int m = 0; m < recipe.missing && !lines.empty(); ++m)
         lines.erase(lines.begin() + random.Below(std::min(20, static_cast<int>(lines.size()))));
     out.trueTwoTheta = lines;
     std::vector<long double> observed;
     for (const long double t : lines)
-        observed.push_back(t + spec.zero + random.Between(-spec.noise, spec.noise));
+        observed.push_back(t + recipe.zero + random.Between(-recipe.noise, recipe.noise));
     if (!lines.empty()) {
         const long double low = lines.front() * 0.8L, high = lines.back();
-        for (int i = 0; i < spec.impurities; ++i) {
+        for (int i = 0; i < recipe.impurities; ++i) {
             for (int attempt = 0; attempt < 100; ++attempt) {
                 const long double t = random.Between(low, high);
                 bool clear = true;
@@ -110,10 +110,10 @@ inline Pattern MakePattern(const PatternSpec& spec) {
     }
     std::sort(observed.begin(), observed.end());
     out.peaks.kind = PeakKind::TwoTheta;
-    out.peaks.wavelength = spec.wavelength;
+    out.peaks.wavelength = recipe.wavelength;
     for (const long double t : observed) {
         Peak p;
-        p.text = FormatFixed(t, spec.decimals, 18);
+        p.text = FormatFixed(t, recipe.decimals, 18);
         p.position = ParseReal(p.text);
         out.peaks.peaks.push_back(p);
     }
