@@ -64,12 +64,6 @@ constexpr Text kBlockTitle = {"Data Block", "データブロック"};
 constexpr Text kBlockPrompt = {"The file holds several cells: choose one",
                                "ファイルに複数の格子定数があります。選んでください"};
 
-std::string With(std::string text, std::string_view key, const std::string& value) {
-    for (std::size_t at; (at = text.find(key)) != std::string::npos;)
-        text.replace(at, key.size(), value);
-    return text;
-}
-
 // A constant as the fields show it: at most six decimals, no trailing zeros.
 std::string Short(long double v) {
     std::string text = FormatAtDecimalPlace(v, 6);

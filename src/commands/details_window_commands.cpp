@@ -137,12 +137,6 @@ constexpr Text kSavePlotTitle = {"Save Plot", "グラフの保存"};
 constexpr const char* kCellNames[7] = {"a", "b", "c", "α", "β", "γ", "V"};
 constexpr const char* kCellUnits[7] = {" Å", " Å", " Å", "°", "°", "°", " Å³"};
 
-std::string With(std::string text, std::string_view key, const std::string& value) {
-    for (std::size_t at; (at = text.find(key)) != std::string::npos;)
-        text.replace(at, key.size(), value);
-    return text;
-}
-
 std::string LatticeText(Centring c) {
     return std::string(1, CentringLetter(c));
 }

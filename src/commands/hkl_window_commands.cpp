@@ -102,12 +102,6 @@ void CheckLattice(HklWindowState& state) {
 // Whether a space group belongs to a crystal system as the program describes it: the
 // trigonal system on rhombohedral axes takes only the R groups in that setting, hexagonal
 // axes every trigonal and hexagonal group, and each monoclinic system its unique axis.
-std::string Put(std::string text, std::string_view key, const std::string& value) {
-    const std::size_t at = text.find(key);
-    if (at != std::string::npos) text.replace(at, key.size(), value);
-    return text;
-}
-
 bool GroupFitsSystem(const indexing::SpaceGroup& group, int system) {
     const int n = group.Number();
     std::vector<std::string> parts;
@@ -205,7 +199,7 @@ void GenerateTable(HklWindowState& state, Ui& ui) {
             const std::string name = state.spaceGroup;
             state.spaceGroup.clear();
             CheckLattice(state);
-            ui.ShowMessage(Put(Put(kSpaceGroupOfOtherSystem.In(state.UiLang()), "{group}", name),
+            ui.ShowMessage(With(With(kSpaceGroupOfOtherSystem.In(state.UiLang()), "{group}", name),
                                "{system}",
                                CrystalSystemName(state.main.crystalSystem, state.UiLang())));
         }
@@ -456,7 +450,7 @@ void SpaceGroupClick(HklWindowState& state, Ui& ui) {
     }
     if (!GroupFitsSystem(*group, system)) {
         CheckLattice(state);
-        ui.ShowMessage(Put(Put(kSpaceGroupOfOtherSystem.In(lang), "{group}", group->Name()),
+        ui.ShowMessage(With(With(kSpaceGroupOfOtherSystem.In(lang), "{group}", group->Name()),
                            "{system}", CrystalSystemName(system, lang)));
         return;
     }

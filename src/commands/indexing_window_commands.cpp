@@ -14,6 +14,7 @@
 #include "observation_file.h"
 #include "results_report.h"
 #include "space_groups.h"
+#include "table_sort.h"
 
 namespace dorvalix {
 
@@ -196,14 +197,6 @@ constexpr int kTopCandidates = 10;
 constexpr std::size_t kSymbolsShown = 3;
 
 const long double kRadians = std::numbers::pi_v<long double> / 180;
-
-std::string With(std::string text, std::string_view key, const std::string& value) {
-    for (std::size_t at = 0; (at = text.find(key, at)) != std::string::npos;) {
-        text.replace(at, key.size(), value);
-        at += value.size();
-    }
-    return text;
-}
 
 std::string Fixed(long double v, int decimals) {
     return std::isfinite(v) ? FormatFixed(v, decimals, 15) : std::string("-");
@@ -539,26 +532,11 @@ CandidateRow MakeRow(const IndexingWindowState& state, std::size_t index) {
 
 // Keys ascending with the rows without a value last, the candidates' order among equals.
 void ApplySort(IndexingWindowState& state) {
-    auto& rows = state.rows;
-    if (!state.sortColumn) {
-        std::stable_sort(
-            rows.begin(), rows.end(),
-            [](const CandidateRow& x, const CandidateRow& y) { return x.candidate < y.candidate; });
-        return;
-    }
-    const auto c = static_cast<std::size_t>(*state.sortColumn);
-    const bool ascending = state.sortAscending;
-    std::stable_sort(rows.begin(), rows.end(), [&](const CandidateRow& x, const CandidateRow& y) {
-        const auto& a = x.keys[c];
-        const auto& b = y.keys[c];
-        if (!a || !b) {
-            if (a || b) return a.has_value();
-            return x.texts[c] != y.texts[c] ? (x.texts[c] < y.texts[c]) == ascending
-                                            : x.candidate < y.candidate;
-        }
-        if (*a == *b) return x.candidate < y.candidate;
-        return ascending ? *a < *b : *a > *b;
-    });
+    const std::optional<std::size_t> column =
+        state.sortColumn ? std::optional<std::size_t>(static_cast<std::size_t>(*state.sortColumn))
+                         : std::nullopt;
+    SortTableRows(state.rows, column, state.sortAscending,
+                  [](const CandidateRow& r) { return r.candidate; });
 }
 
 void MakeRows(IndexingWindowState& state) {

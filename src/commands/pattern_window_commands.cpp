@@ -15,6 +15,7 @@
 #include "observation_file.h"
 #include "pattern_reader.h"
 #include "results_report.h"
+#include "table_sort.h"
 #include "xray_lines.h"
 
 namespace dorvalix {
@@ -128,14 +129,6 @@ constexpr Text kNoPeakThere = {"No peak can be fitted at 2θ = {x}°",
 constexpr std::size_t kMaxTicks = 20000;
 // The indices a tick's tooltip lists before it says how many more it has.
 constexpr std::size_t kTipIndices = 8;
-
-std::string With(std::string text, std::string_view key, const std::string& value) {
-    for (std::size_t at = 0; (at = text.find(key, at)) != std::string::npos;) {
-        text.replace(at, key.size(), value);
-        at += value.size();
-    }
-    return text;
-}
 
 std::string Fixed(long double v, int decimals) {
     return std::isfinite(v) ? FormatFixed(v, decimals, 15) : std::string("-");
@@ -360,25 +353,10 @@ const PatternTick* ExplainingTick(const PatternWindowState& state, const FittedP
 
 // Keys ascending with the rows without a value last, the peaks' order among equals.
 void ApplySort(PatternWindowState& state) {
-    auto& rows = state.rows;
-    if (!state.sortColumn) {
-        std::stable_sort(rows.begin(), rows.end(),
-                         [](const PeakRow& x, const PeakRow& y) { return x.peak < y.peak; });
-        return;
-    }
-    const auto c = static_cast<std::size_t>(*state.sortColumn);
-    const bool ascending = state.sortAscending;
-    std::stable_sort(rows.begin(), rows.end(), [&](const PeakRow& x, const PeakRow& y) {
-        const auto& a = x.keys[c];
-        const auto& b = y.keys[c];
-        if (!a || !b) {
-            if (a || b) return a.has_value();
-            return x.texts[c] != y.texts[c] ? (x.texts[c] < y.texts[c]) == ascending
-                                            : x.peak < y.peak;
-        }
-        if (*a == *b) return x.peak < y.peak;
-        return ascending ? *a < *b : *a > *b;
-    });
+    const std::optional<std::size_t> column =
+        state.sortColumn ? std::optional<std::size_t>(static_cast<std::size_t>(*state.sortColumn))
+                         : std::nullopt;
+    SortTableRows(state.rows, column, state.sortAscending, [](const PeakRow& r) { return r.peak; });
 }
 
 // Everything shown from the pattern, the peaks and the ticks; the window is told.

@@ -2,6 +2,7 @@
 // The two user-interface languages and the texts that exist in both.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace dorvalix {
@@ -22,5 +23,15 @@ struct Text {
     const char* ja;
     const char* In(Lang lang) const { return lang == Lang::Japanese ? ja : en; }
 };
+
+// The text with every `key` ("{n}") replaced by `value`; a value holding the key is not
+// searched again.
+inline std::string With(std::string text, std::string_view key, std::string_view value) {
+    for (std::size_t at = 0; (at = text.find(key, at)) != std::string::npos;) {
+        text.replace(at, key.size(), value);
+        at += value.size();
+    }
+    return text;
+}
 
 }  // namespace dorvalix

@@ -43,12 +43,6 @@ std::string PadLeft(const std::string& text, std::size_t width) {
     return w < width ? std::string(width - w, ' ') + text : text;
 }
 
-std::string With(std::string s, std::string_view key, const std::string& value) {
-    if (const std::size_t at = s.find(key); at != std::string::npos)
-        s.replace(at, key.size(), value);
-    return s;
-}
-
 void AddCell(std::vector<std::string>& lines, const CellWithSu& cell, const char* const* labels) {
     for (int r = 0; r < 7; ++r)
         lines.push_back(" " + Pad(labels[r], 10) + SuText(cell, r));
