@@ -109,7 +109,11 @@ Outcome Run(const Variation& v, double timeLimit) {
             for (std::size_t k = 0; k < result.solutions.size() && k < 8; ++k) {
                 std::printf("    #%zu:", k + 1);
                 for (const SolutionLine& l : result.solutions[k].lines)
-                    std::printf(l.indexed ? " %.4Lf" : " [--]", l.twoThetaDelta);
+                    if (l.indexed)
+                        std::printf(" %d%d%d:%.4Lf/%d", l.hkl[0], l.hkl[1], l.hkl[2],
+                                    l.twoThetaDelta, l.matches);
+                    else
+                        std::printf(" [--]");
                 std::printf("\n");
             }
         for (const IndexingSolution& s : result.solutions)

@@ -32,6 +32,11 @@ constexpr const char* kFamilyNames[kFamilyCount] = {
 // essentially correct indexing).
 constexpr long double kConvincingM20 = 10;
 
+// M(20) beyond which the searches of lower symmetry are not run at all. Below it a cell of
+// higher symmetry and larger volume may still be a pseudo-symmetric stand-in (a monoclinic
+// cell with a ≈ c indexes nearly as an orthorhombic one on a + c, a − c, b).
+constexpr long double kFinalM20 = 30;
+
 // The largest search cell of each system when none is given, Å³.
 constexpr long double kCubicVolume = 30000, kHexagonalVolume = 8000, kTetragonalVolume = 6000,
                       kOrthorhombicVolume = 5000, kMonoclinicVolume = 4000, kTriclinicVolume = 5000;
@@ -208,7 +213,8 @@ Lattice LatticeOfFit(const CellFit& fit, const std::string& method) {
 // direct lattice (three levels deep: F is two steps of 2). Lines whose indices break the
 // sublattice are let go within the impurities allowed, and only when the larger cell fits
 // each of them worse than half the tolerance (an impurity it indexes by chance): a line it
-// fits well is a line of the phase, which the smaller cell cannot index.
+// fits well is a line of the phase, which the smaller cell cannot index. A line within reach
+// of several reflections does not count: the refit of the finer lattice indexes it anew.
 std::vector<Lattice> Variants(const Lattice& base, int impurities, long double tolerance) {
     std::vector<Lattice> out{base};
     for (std::size_t at = 0; at < out.size() && at < 12; ++at) {
@@ -227,6 +233,9 @@ std::vector<Lattice> Variants(const Lattice& base, int impurities, long double t
                             if (!li.indexed) continue;
                             const int dot = v[0] * li.hkl[0] + v[1] * li.hkl[1] + v[2] * li.hkl[2];
                             if (((dot % p) + p) % p == 0) continue;
+                            // A line within reach of several reflections may be indexed by
+                            // another one in the finer lattice: the refit decides.
+                            if (li.matches > 1) continue;
                             ++violators;
                             if (std::fabs(li.delta) <= tolerance / 2) wellFitted = true;
                         }
@@ -392,31 +401,44 @@ class Search {
             }
         }
         // Distinct lattices, each once (the first found, or the one indexing more lines).
+        // Two lattices of one volume with the same lines are one lattice; of different
+        // volumes they are two that give the same powder pattern (a hexagonal cell and the
+        // orthorhombic one on a/2, a·√3/2, c), and both go on.
         struct Unique {
             Lattice lattice;
             std::vector<long double> fingerprint;
+            long double volume;
+        };
+        auto same = [](const std::vector<long double>& fa, long double va,
+                       const std::vector<long double>& fb, long double vb) {
+            return std::fabs(va - vb) <= 0.01L * va && SameFingerprint(fa, fb, 3e-4L);
         };
         std::vector<Unique> unique;
         for (const Lattice& l : lattices) {
+            // No crystal repeats itself over less than kShortestRow; such a lattice must not
+            // stand in for a real one of the same first lines (a body-centred cubic cell and
+            // the primitive one of half its volume agree up to the seventh line).
+            if (const auto c = CellOf(l.g); !c || c->a < kShortestRow) continue;
             std::vector<long double> fp = Fingerprint(l.g, qMax_);
             if (fp.empty()) continue;
+            const long double volume = VolumeOf(l.g);
             bool known = false;
             for (const Found& f : found) {
-                if (SameFingerprint(f.fingerprint, fp, 3e-4L)) {
+                if (same(f.fingerprint, f.solution.primitiveVolume, fp, volume)) {
                     known = true;
                     break;
                 }
             }
             for (Unique& u : unique) {
                 if (known) break;
-                if (SameFingerprint(u.fingerprint, fp, 3e-4L)) {
+                if (same(u.fingerprint, u.volume, fp, volume)) {
                     known = true;
                     if (l.indexed > u.lattice.indexed ||
                         (l.indexed == u.lattice.indexed && l.sumSq < u.lattice.sumSq))
                         u.lattice = l;
                 }
             }
-            if (!known) unique.push_back({l, std::move(fp)});
+            if (!known) unique.push_back({l, std::move(fp), volume});
         }
         std::vector<std::optional<IndexingSolution>> solved(unique.size());
         ParallelFor(unique.size(), ctx_.threads, [&](std::size_t i) {
@@ -447,14 +469,13 @@ class Search {
         return added;
     }
 
-    // The primitive volume of the best convincing solution so far, or 0.
-    long double ConvincingVolume() const {
+    // The primitive volume of the best solution so far of at least this M(20), or 0.
+    long double ConvincingVolume(long double m20 = kConvincingM20) const {
         long double v = 0;
         long double best = 0;
         for (const Found& f : found) {
             const long double m = f.solution.merit.m.value ? *f.solution.merit.m.value : 0;
-            if (m < kConvincingM20 ||
-                static_cast<int>(f.solution.unindexed.size()) > ctx_.impurities)
+            if (m < m20 || static_cast<int>(f.solution.unindexed.size()) > ctx_.impurities)
                 continue;
             if (f.solution.score > best) {
                 best = f.solution.score;
@@ -802,7 +823,8 @@ IndexingResult RunIndexing(const PeakList& peaks, const IndexingOptions& options
         for (std::size_t si = 0; si < shells.size() && !cut; ++si) {
             const long double v0 = shells[si].first, v1 = shells[si].second;
             const long double convincing = search.ConvincingVolume();
-            if (convincing > 0 && (onlyUnlessFound || v0 > 2.05L * convincing)) break;
+            if (convincing > 0 && v0 > 2.05L * convincing) break;
+            if (onlyUnlessFound && search.ConvincingVolume(kFinalM20) > 0) break;
             if (ctx.Stop()) {
                 cut = true;
                 break;
@@ -912,7 +934,7 @@ IndexingResult RunIndexing(const PeakList& peaks, const IndexingOptions& options
     // The exhaustive search of orthorhombic cells, for what the faster ones did not find.
     for (const DichotomyStage& stage : late)
         if (stage.family == Family::Orthorhombic) runDichotomy({stage}, true);
-    if (zones && ctx.refineZero && search.ConvincingVolume() == 0) {
+    if (zones && ctx.refineZero && search.ConvincingVolume(kFinalM20) == 0) {
         std::vector<long double> grid;
         for (long double z = -options.zeroRange; z <= options.zeroRange + 1e-9L;
              z += 2 * kZoneZeroSlack) {
@@ -1012,6 +1034,19 @@ IndexingResult RunIndexing(const PeakList& peaks, const IndexingOptions& options
         }
         if (!moved) break;
     }
+    // Two lattices of one powder pattern (the same Q, as a hexagonal cell and the
+    // orthorhombic one on a/2, a·√3/2, c): the lattice of higher symmetry goes first, since
+    // it explains the other's metric coincidence; the lower one's extra parameter only fits
+    // the noise.
+    for (std::size_t i = 0; i < all.size(); ++i)
+        for (std::size_t j = i + 1; j < all.size(); ++j)
+            if (RankOfBravais(all[j].solution.bravais) > RankOfBravais(all[i].solution.bravais) &&
+                all[j].solution.unindexed.size() <= all[i].solution.unindexed.size() &&
+                SameFingerprint(all[i].fingerprint, all[j].fingerprint, 2e-3L)) {
+                Found moving = std::move(all[j]);
+                all.erase(all.begin() + static_cast<std::ptrdiff_t>(j));
+                all.insert(all.begin() + static_cast<std::ptrdiff_t>(i), std::move(moving));
+            }
     // All lines (but the impurities) in one zone: the lines show a plane of the reciprocal
     // lattice and nothing of its third direction, and every cell that fits them is a guess.
     const bool dominantZone =

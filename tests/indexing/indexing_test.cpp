@@ -113,6 +113,12 @@ INSTANTIATE_TEST_SUITE_P(
                                    Recipe({4.1569L, 4.1569L, 4.1569L, 90, 90, 90}, "P m -3 m", 29,
                                           0.01L, 0.052L, 2, 1, 12),
                                    "cP", ""},
+                      // Five lines of a body-centred cell, which the primitive cubic cell
+                      // of half its volume (a row of 2.04 Å) also indexes.
+                      IndexingCase{"cI_chromium_five_lines",
+                                   Recipe({2.8839L, 2.8839L, 2.8839L, 90, 90, 90}, "I m -3 m", 24,
+                                          0.009L, -0.115L, 1, 1, 17224614187952062655u),
+                                   "cI", ""},
                       IndexingCase{"tI_anatase",
                                    Recipe({3.7845L, 3.7845L, 9.5143L, 90, 90, 90}, "I 41/a m d", 20,
                                           0.018L, -0.027L, 2, 1, 13),
@@ -125,6 +131,11 @@ INSTANTIATE_TEST_SUITE_P(
                                    Recipe({4.9896L, 4.9896L, 17.061L, 90, 90, 120}, "R -3 c", 29,
                                           0.008L, 0.076L, 2, 1, 15),
                                    "hR", "R - c"},
+                      // The orthorhombic cell a/2, a·√3/2, c has the same powder lines.
+                      IndexingCase{"hP_nepheline",
+                                   Recipe({10.01L, 10.01L, 8.405L, 90, 90, 120}, "P 63", 21, 0.006L,
+                                          0.129L, 2, 1, 22),
+                                   "hP", ""},
                       IndexingCase{"oP_forsterite",
                                    Recipe({4.756L, 10.207L, 5.980L, 90, 90, 90}, "P b n m", 25,
                                           0.014L, 0.118L, 2, 1, 16),
@@ -133,6 +144,11 @@ INSTANTIATE_TEST_SUITE_P(
                                    Recipe({2.854L, 5.869L, 4.955L, 90, 90, 90}, "C m c m", 25,
                                           0.007L, 0, 1, 1, 17),
                                    "oC", ""},
+                      // Lines within reach of an F-allowed and a forbidden reflection.
+                      IndexingCase{"oF_natrolite",
+                                   Recipe({18.29L, 18.64L, 6.59L, 90, 90, 90}, "F d d 2", 29,
+                                          0.012L, -0.023L, 2, 1, 996652309790133495u),
+                                   "oF", ""},
                       IndexingCase{"mC_diopside",
                                    Recipe({9.746L, 8.899L, 5.251L, 90, 105.63L, 90}, "C 1 2/c 1",
                                           26, 0.013L, -0.023L, 2, 1, 18),
