@@ -157,6 +157,12 @@ INSTANTIATE_TEST_SUITE_P(
                                    Recipe({7.10L, 9.38L, 11.71L, 90, 97.4L, 90}, "P 1 21/n 1", 25,
                                           0.01L, 0.06L, 1, 1, 19),
                                    "mP", "P 1 21/n 1"},
+                      // a ≈ c: an orthorhombic I cell on a + c, a − c, b and four times the
+                      // volume indexes all but two lines with M(20) 23.
+                      IndexingCase{"mP_aspirin_a_near_c",
+                                   Recipe({11.43L, 6.59L, 11.40L, 90, 95.7L, 90}, "P 1 21/c 1", 27,
+                                          0.018L, -0.062L, 1, 1, 11248568597982887872u),
+                                   "mP", ""},
                       IndexingCase{"aP_turquoise",
                                    Recipe({7.42L, 7.63L, 9.91L, 68.6L, 69.7L, 65.1L}, "P -1", 24,
                                           0.007L, 0.05L, 2, 1, 20),
