@@ -70,7 +70,7 @@ constexpr double kMonoclinicBudget = 20;
 constexpr std::size_t kWithExtinction = 5;
 
 int DefaultImpurities(int lines) {
-    return lines < 20 ? 1 : 2;
+    return lines < 12 ? 1 : 2;
 }
 
 // A primitive lattice in its Niggli cell, with the indices and the fit statistics carried

@@ -53,7 +53,7 @@ std::optional<Family> FamilyFromName(std::string_view name);
 
 struct IndexingOptions {
     LineOptions lines;    // count, 2θ tolerance, wavelength override
-    int impurities = -1;  // lines that need not be indexed; −1: 1 below 20 lines, else 2
+    int impurities = -1;  // lines that need not be indexed; −1: 1 below 12 lines, else 2
     std::array<bool, kFamilyCount> families{true, true, true, true, true, true, true};
     long double maxVolume = 0;            // Å³ of a search cell; 0: each system's own limit
     bool refineZero = false;              // 2θ input only

@@ -87,6 +87,9 @@ struct Zone {
     double merit = 0;  // lines indexed beyond those its reflections would catch by chance
 };
 
+// The share of the lines a zone may catch by chance and still count as holding them.
+constexpr double kDominantZoneChance = 0.25;
+
 double ZoneQ(const Zone& z, int h, int j) {
     return z.a * h * h + z.b * j * j + z.c * h * j;
 }
@@ -393,8 +396,13 @@ ZoneOutcome SearchZones(const LineSet& set, const ZoneSettings& s, int threads,
         return x.rms < y.rms;
     });
     out.zones = static_cast<int>(zones.size());
-    for (const Zone& z : zones)
-        out.bestZoneLines = std::max(out.bestZoneLines, static_cast<int>(z.indexed.size()));
+    // A zone holds the lines only when it would catch few of them by chance (a plane of a
+    // large cell indexes most lines of any pattern).
+    for (const Zone& z : zones) {
+        const double indexed = static_cast<double>(z.indexed.size());
+        if (indexed - z.merit <= kDominantZoneChance * n)
+            out.bestZoneLines = std::max(out.bestZoneLines, static_cast<int>(z.indexed.size()));
+    }
     // The best zones are combined in pairs; twice as many are completed by a row normal to
     // them.
     const std::size_t paired = std::min(zones.size(), static_cast<std::size_t>(s.keptZones));
