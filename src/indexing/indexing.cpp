@@ -66,6 +66,10 @@ constexpr long double kZoneZeroSlack = 0.02L;
 // search unless a time limit is given.
 constexpr double kMonoclinicBudget = 20;
 
+// Lines a supercell indexes beyond its subcell are no evidence for it when its reflections
+// would catch them by chance this often.
+constexpr long double kChanceOfExtraLines = 0.1L;
+
 // The best solutions given extinction symbols.
 constexpr std::size_t kWithExtinction = 5;
 
@@ -325,6 +329,29 @@ bool ReflectionsWithin(const std::vector<long double>& sub, const std::vector<lo
                        long double tolerance) {
     if (sub.empty() || super.size() <= sub.size()) return false;
     return Covered(sub, super, sub.back(), tolerance);
+}
+
+// The chance that the given lines of a solution each fall within `window` (2θ, degrees) of
+// one of the reflections `q` (ascending) by chance, from the reflections' density about
+// each line (within 3 % in Q).
+long double ChanceOfLines(const IndexingSolution& s, const std::vector<int>& which,
+                          const std::vector<long double>& q, long double window,
+                          long double wavelength) {
+    long double chance = 1;
+    for (const SolutionLine& l : s.lines) {
+        if (std::find(which.begin(), which.end(), l.line) == which.end() || !(l.d > 0)) continue;
+        const long double ql = 1 / (l.d * l.d);
+        const long double band = 0.03L * ql;
+        const auto lo = std::lower_bound(q.begin(), q.end(), ql - band);
+        const auto hi = std::upper_bound(q.begin(), q.end(), ql + band);
+        const long double density = static_cast<long double>(hi - lo) / (2 * band);
+        const long double sinTheta = wavelength * std::sqrt(ql) / 2;
+        if (!(sinTheta > 0 && sinTheta < 1)) continue;
+        const long double cotTheta = std::sqrt(1 - sinTheta * sinTheta) / sinTheta;
+        const long double dq = ql * cotTheta * window * std::numbers::pi_v<long double> / 180;
+        chance *= std::min(1.0L, density * 2 * dq);
+    }
+    return chance;
 }
 
 // Monoclinic with c unique: (a, b, c) → (a, c, −b), a right-handed basis with γ = β.
@@ -1019,9 +1046,12 @@ IndexingResult RunIndexing(const PeakList& peaks, const IndexingOptions& options
                     const long double rms = otherCount > 0 ? std::sqrt(others / otherCount) : 0;
                     const long double limit = std::max(1.5L * rms, tolerance / 10);
                     // An impurity may land near one of the many reflections a supercell adds:
-                    // the extra lines count only when the supercell's merit stays near.
+                    // the extra lines count only when the supercell's merit stays near, and
+                    // when its reflections lie too sparse about them to catch them by chance.
                     superFirst = extraSum / static_cast<long double>(extra.size()) <= limit &&
-                                 t.score >= 0.85L * s.score;
+                                 t.score >= 0.85L * s.score &&
+                                 ChanceOfLines(t, extra, super.fingerprint, limit, set.wavelength) <
+                                     kChanceOfExtraLines;
                 }
                 const bool superIsUpper = lowerIsSub;
                 if (superFirst == superIsUpper) continue;

@@ -163,6 +163,16 @@ INSTANTIATE_TEST_SUITE_P(
                                    Recipe({11.43L, 6.59L, 11.40L, 90, 95.7L, 90}, "P 1 21/c 1", 27,
                                           0.018L, -0.062L, 1, 1, 11248568597982887872u),
                                    "mP", ""},
+                      // 19 of the 21 lines in a plane of a large cell, by chance.
+                      IndexingCase{"aP_rhodonite_no_dominant_zone",
+                                   Recipe({7.68L, 11.82L, 6.71L, 92.4L, 94.3L, 105.7L}, "P -1", 20,
+                                          0.00827L, 0.14134L, 2, 1, 3757943506000477873u),
+                                   "aP", ""},
+                      // A supercell of twice the volume catches an impurity line.
+                      IndexingCase{"aP_microcline_impurity_on_a_supercell",
+                                   Recipe({8.57L, 12.96L, 7.22L, 90.6L, 116.0L, 87.7L}, "C -1", 23,
+                                          0.013L, 0.057L, 2, 1, 2706043352672427399u),
+                                   "aP", ""},
                       IndexingCase{"aP_turquoise",
                                    Recipe({7.42L, 7.63L, 9.91L, 68.6L, 69.7L, 65.1L}, "P -1", 24,
                                           0.007L, 0.05L, 2, 1, 20),
