@@ -496,13 +496,15 @@ class Search {
         return added;
     }
 
-    // The primitive volume of the best solution so far of at least this M(20), or 0.
-    long double ConvincingVolume(long double m20 = kConvincingM20) const {
+    // The primitive volume of the best solution so far of at least this M(20) and this rank
+    // of Bravais lattice, or 0.
+    long double ConvincingVolume(long double m20 = kConvincingM20, int minRank = 0) const {
         long double v = 0;
         long double best = 0;
         for (const Found& f : found) {
             const long double m = f.solution.merit.m.value ? *f.solution.merit.m.value : 0;
-            if (m < m20 || static_cast<int>(f.solution.unindexed.size()) > ctx_.impurities)
+            if (m < m20 || RankOfBravais(f.solution.bravais) < minRank ||
+                static_cast<int>(f.solution.unindexed.size()) > ctx_.impurities)
                 continue;
             if (f.solution.score > best) {
                 best = f.solution.score;
@@ -684,6 +686,25 @@ struct DichotomyStage {
     double weight;  // share of the progress bar
 };
 
+// The rank of the lowest Bravais lattice of a family (as RankOfBravais).
+int RankOfFamily(Family family) {
+    switch (family) {
+        case Family::Cubic:
+            return 7;
+        case Family::Hexagonal:
+        case Family::Rhombohedral:
+            return 5;
+        case Family::Tetragonal:
+            return 4;
+        case Family::Orthorhombic:
+            return 3;
+        case Family::Monoclinic:
+            return 2;
+        default:
+            return 1;
+    }
+}
+
 // Volume shells: doubling up to 400 Å³ (so that a small cell, once found, ends the search
 // early), 400 Å³ wide up to 2000 Å³, then a fifth of their lower bound.
 std::vector<std::pair<long double, long double>> Shells(long double vMax) {
@@ -843,14 +864,21 @@ IndexingResult RunIndexing(const PeakList& peaks, const IndexingOptions& options
             systems.push_back(std::move(sys));
         }
         const bool monoclinic = stages.front().family == Family::Monoclinic;
+        int lowestRank = 7;
+        for (const DichotomyStage& st : stages)
+            lowestRank = std::min(lowestRank, RankOfFamily(st.family));
         ctx.stageDeadline = monoclinic && options.timeLimit <= 0 ? kMonoclinicBudget : 0;
         const auto shells = Shells(vTop);
         const double base = done;
         bool cut = ctx.cancel.load();
         for (std::size_t si = 0; si < shells.size() && !cut; ++si) {
             const long double v0 = shells[si].first, v1 = shells[si].second;
-            const long double convincing = search.ConvincingVolume();
+            // A cell of lower symmetry bounds the search for a higher one less closely: its
+            // extra parameters may fit what a wrong cell fits.
+            const long double convincing = search.ConvincingVolume(kConvincingM20, lowestRank);
             if (convincing > 0 && v0 > 2.05L * convincing) break;
+            const long double lower = search.ConvincingVolume(kConvincingM20, 0);
+            if (lower > 0 && v0 > 4.1L * lower) break;
             if (onlyUnlessFound && search.ConvincingVolume(kFinalM20) > 0) break;
             if (ctx.Stop()) {
                 cut = true;

@@ -136,6 +136,12 @@ INSTANTIATE_TEST_SUITE_P(
                                    Recipe({10.01L, 10.01L, 8.405L, 90, 90, 120}, "P 63", 21, 0.006L,
                                           0.129L, 2, 1, 22),
                                    "hP", ""},
+                      // A monoclinic cell of a quarter of the volume, M(20) 57, is found
+                      // first.
+                      IndexingCase{"hP_beryl_behind_a_small_monoclinic_cell",
+                                   Recipe({9.21L, 9.21L, 9.19L, 90, 90, 120}, "P 6/m c c", 27,
+                                          0.017984L, -0.131414L, 1, 1, 8635233928365133535u),
+                                   "hP", ""},
                       IndexingCase{"oP_forsterite",
                                    Recipe({4.756L, 10.207L, 5.980L, 90, 90, 90}, "P b n m", 25,
                                           0.014L, 0.118L, 2, 1, 16),
