@@ -324,6 +324,29 @@ bool SameFingerprint(const std::vector<long double>& a, const std::vector<long d
     return Covered(a, b, cut, tolerance) && Covered(b, a, cut, tolerance);
 }
 
+// Whether two fingerprints hold as many Q up to the 40th of either (a supercell whose
+// dense Q happen to cover the other's is not the same pattern).
+bool SameCount(const std::vector<long double>& a, const std::vector<long double>& b) {
+    if (a.empty() || b.empty()) return false;
+    const long double cut = std::min(a[std::min<std::size_t>(a.size(), 40) - 1],
+                                     b[std::min<std::size_t>(b.size(), 40) - 1]);
+    // Distinct within 0.2 %: a lower-symmetry fit splits what coincides in the other.
+    auto count = [cut](const std::vector<long double>& v) {
+        std::ptrdiff_t n = 0;
+        long double start = -1;
+        for (const long double q : v) {
+            if (q > cut * (1 + 1e-3L)) break;
+            if (start < 0 || q > start * (1 + 2e-3L)) {
+                ++n;
+                start = q;
+            }
+        }
+        return n;
+    };
+    const std::ptrdiff_t na = count(a), nb = count(b);
+    return std::abs(na - nb) <= std::max<std::ptrdiff_t>(1, std::min(na, nb) / 20);
+}
+
 // Whether every Q of the subcell `sub` (both up to the same Q) is one of `super`'s.
 bool ReflectionsWithin(const std::vector<long double>& sub, const std::vector<long double>& super,
                        long double tolerance) {
@@ -1042,7 +1065,7 @@ IndexingResult RunIndexing(const PeakList& peaks, const IndexingOptions& options
                 if (!lowerIsSub && !lowerIsSuper) continue;
                 const Found& sub = lowerIsSub ? all[j] : all[i];
                 const Found& super = lowerIsSub ? all[i] : all[j];
-                if (!ReflectionsWithin(sub.fingerprint, super.fingerprint, 1e-3L)) continue;
+                if (!ReflectionsWithin(sub.fingerprint, super.fingerprint, 3e-3L)) continue;
                 const IndexingSolution &s = sub.solution, &t = super.solution;
                 // The lines only the supercell indexes.
                 std::vector<int> extra;
@@ -1077,7 +1100,7 @@ IndexingResult RunIndexing(const PeakList& peaks, const IndexingOptions& options
                     // the extra lines count only when the supercell's merit stays near, and
                     // when its reflections lie too sparse about them to catch them by chance.
                     superFirst = extraSum / static_cast<long double>(extra.size()) <= limit &&
-                                 t.score >= 0.85L * s.score &&
+                                 t.score >= 0.9L * s.score &&
                                  ChanceOfLines(t, extra, super.fingerprint, limit, set.wavelength) <
                                      kChanceOfExtraLines;
                 }
@@ -1100,7 +1123,8 @@ IndexingResult RunIndexing(const PeakList& peaks, const IndexingOptions& options
         for (std::size_t j = i + 1; j < all.size(); ++j)
             if (RankOfBravais(all[j].solution.bravais) > RankOfBravais(all[i].solution.bravais) &&
                 all[j].solution.unindexed.size() <= all[i].solution.unindexed.size() &&
-                SameFingerprint(all[i].fingerprint, all[j].fingerprint, 2e-3L)) {
+                SameFingerprint(all[i].fingerprint, all[j].fingerprint, 2e-3L) &&
+                SameCount(all[i].fingerprint, all[j].fingerprint)) {
                 Found moving = std::move(all[j]);
                 all.erase(all.begin() + static_cast<std::ptrdiff_t>(j));
                 all.insert(all.begin() + static_cast<std::ptrdiff_t>(i), std::move(moving));
