@@ -70,6 +70,10 @@ constexpr double kMonoclinicBudget = 20;
 // would catch them by chance this often.
 constexpr long double kChanceOfExtraLines = 0.1L;
 
+// Orthorhombic cells up to this volume are searched before the zones over a grid of zero
+// shifts, the larger ones after them, Å³.
+constexpr long double kOrthorhombicFirst = 1200;
+
 // The best solutions given extinction symbols.
 constexpr std::size_t kWithExtinction = 5;
 
@@ -861,7 +865,8 @@ IndexingResult RunIndexing(const PeakList& peaks, const IndexingOptions& options
     // searched only up to twice its primitive volume (a centred cell's lattice is found
     // through the indices of its primitive supercells, at any volume). `onlyUnlessFound`: not
     // at all once a convincing cell exists.
-    auto runDichotomy = [&](const std::vector<DichotomyStage>& stages, bool onlyUnlessFound) {
+    auto runDichotomy = [&](const std::vector<DichotomyStage>& stages, bool onlyUnlessFound,
+                            long double from = 0) {
         if (stages.empty()) return;
         struct System {
             const DichotomyStage* stage;
@@ -896,6 +901,7 @@ IndexingResult RunIndexing(const PeakList& peaks, const IndexingOptions& options
         bool cut = ctx.cancel.load();
         for (std::size_t si = 0; si < shells.size() && !cut; ++si) {
             const long double v0 = shells[si].first, v1 = shells[si].second;
+            if (v1 <= from) continue;  // searched before
             // A cell of lower symmetry bounds the search for a higher one less closely: its
             // extra parameters may fit what a wrong cell fits.
             const long double convincing = search.ConvincingVolume(kConvincingM20, lowestRank);
@@ -1009,9 +1015,15 @@ IndexingResult RunIndexing(const PeakList& peaks, const IndexingOptions& options
         runZones(trials, "zones", 0.15);
     }
     runDichotomy(early, false);
-    // The exhaustive search of orthorhombic cells, for what the faster ones did not find.
-    for (const DichotomyStage& stage : late)
-        if (stage.family == Family::Orthorhombic) runDichotomy({stage}, true);
+    // Orthorhombic cells of the smaller volumes (a few tenths of a second), then the zones
+    // over a grid of zero shifts, then the larger orthorhombic cells (seconds).
+    for (const DichotomyStage& stage : late) {
+        if (stage.family != Family::Orthorhombic) continue;
+        DichotomyStage small = stage;
+        small.maxVolume = std::min(stage.maxVolume, kOrthorhombicFirst);
+        small.weight = stage.weight / 2;
+        runDichotomy({small}, true);
+    }
     if (zones && ctx.refineZero && search.ConvincingVolume(kFinalM20) == 0) {
         std::vector<long double> grid;
         for (long double z = -options.zeroRange; z <= options.zeroRange + 1e-9L;
@@ -1022,6 +1034,13 @@ IndexingResult RunIndexing(const PeakList& peaks, const IndexingOptions& options
             if (!tried) grid.push_back(z);
         }
         runZones(grid, "zones (zero grid)", 0.1);
+    }
+    // The exhaustive search of orthorhombic cells, for what the faster ones did not find.
+    for (const DichotomyStage& stage : late) {
+        if (stage.family != Family::Orthorhombic || stage.maxVolume <= kOrthorhombicFirst) continue;
+        DichotomyStage large = stage;
+        large.weight = stage.weight / 2;
+        runDichotomy({large}, true, kOrthorhombicFirst);
     }
     // Monoclinic dichotomy last, within its time budget.
     for (const DichotomyStage& stage : late)
