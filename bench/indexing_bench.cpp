@@ -17,8 +17,12 @@
 #include <string>
 #include <vector>
 
+#include "assignment.h"
+#include "calculation.h"
 #include "indexing.h"
 #include "indexing_cases.h"
+#include "observation_file.h"
+#include "peak_file.h"
 #include "synthetic_peak_list.h"
 
 namespace {
@@ -201,6 +205,39 @@ void BM_Index(benchmark::State& state, const char* name) {
     }
 }
 
+// Assignment from a cell 1 % off in every length and 1° in the angles that are free: an
+// example file's lines, the cell its own indices refine to.
+void BM_Assign(benchmark::State& state, const char* file, int code, Centring centring) {
+    const std::string path = std::string(DORVALIX_SOURCE_DIR) + "/examples/" + file;
+    CalculationState calc;
+    std::string sample;
+    LoadObservationFile(calc, sample, path, Lang::English);
+    calc.crystalSystem = code;
+    if (!RunCalculation(calc, Lang::English).completed) {
+        state.SkipWithError("the example does not refine");
+        return;
+    }
+    const PeakFile peaks = ReadPeakFile(path);
+    const CellParameters& d = calc.result.direct;
+    const bool angles = code == kTriclinic;
+    const Cell off{d.a * 1.01L, d.b * 0.99L,
+                   d.c * 1.01L, d.alpha + (angles ? 1 : 0),
+                   d.beta + 1,  d.gamma + (angles ? 1 : 0)};
+    ReflectionRule rule;
+    rule.centring = centring;
+    int indexed = 0;
+    for (auto _ : state) {
+        const AssignmentResult r = AssignIndices(peaks.peaks, off, code, rule, {});
+        indexed = r.indexed;
+        benchmark::DoNotOptimize(r.indexed);
+    }
+    state.counters["indexed"] = indexed;
+}
+
+BENCHMARK_CAPTURE(BM_Assign, diopside, "diopside.lat", kMonoclinicBeta, Centring::C)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Assign, triclinic300, "triclinic-300.lat", kTriclinic, Centring::P)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Index, cubic, "spinel MgAl2O4")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Index, rhombohedral, "calcite")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Index, orthorhombic, "forsterite")->Unit(benchmark::kMillisecond);

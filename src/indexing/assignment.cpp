@@ -83,11 +83,15 @@ void DampedFit(int code, const std::vector<std::pair<long double, Hkl>>& lines,
         const DesignRow row =
             MakeDesignRow(code, lines[i].second[0], lines[i].second[1], lines[i].second[2]);
         for (std::size_t j = 0; j < up; ++j) {
-            b[j] += weights[i] * row[j] * lines[i].first;
-            for (std::size_t k = 0; k < up; ++k)
-                a[j][k] += weights[i] * row[j] * row[k];
+            const long double wr = weights[i] * row[j];
+            b[j] += wr * lines[i].first;
+            for (std::size_t k = j; k < up; ++k)
+                a[j][k] += wr * row[k];
         }
     }
+    for (std::size_t j = 0; j < up; ++j)  // the lower half, by symmetry
+        for (std::size_t k = 0; k < j; ++k)
+            a[j][k] = a[k][j];
     // The pull: a millionth of the largest diagonal, on the change from the current x.
     long double largest = 0;
     for (std::size_t j = 0; j < up; ++j)
@@ -117,11 +121,15 @@ bool FitExactly(int code, const std::vector<std::pair<long double, Hkl>>& lines,
         const DesignRow row =
             MakeDesignRow(code, lines[i].second[0], lines[i].second[1], lines[i].second[2]);
         for (std::size_t j = 0; j < up; ++j) {
-            b[j] += weights[i] * row[j] * lines[i].first;
-            for (std::size_t k = 0; k < up; ++k)
-                a[j][k] += weights[i] * row[j] * row[k];
+            const long double wr = weights[i] * row[j];
+            b[j] += wr * lines[i].first;
+            for (std::size_t k = j; k < up; ++k)
+                a[j][k] += wr * row[k];
         }
     }
+    for (std::size_t j = 0; j < up; ++j)  // the lower half, by symmetry
+        for (std::size_t k = 0; k < j; ++k)
+            a[j][k] = a[k][j];
     std::vector<long double> sol;
     if (!SolveSymmetric(a, b, sol)) return false;
     SystemCoefficients next = x;
@@ -142,7 +150,7 @@ AssignmentResult Complete(const LineSet& set, int code, const ReflectionRule& ru
                           const AssignmentOptions& options, const std::vector<long double>& q,
                           const std::vector<long double>& weight,
                           const std::vector<std::string>& dTexts, SystemCoefficients x,
-                          const AssignmentResult& base);
+                          const AssignmentResult& base, std::vector<SystemCoefficients>& seen);
 
 }  // namespace
 
@@ -294,8 +302,10 @@ AssignmentResult AssignIndices(const PeakList& peaks, const Cell& cell, int code
     // changes the given cell least, is the answer.
     std::optional<AssignmentResult> best;
     long double bestChange = 0;
+    std::vector<SystemCoefficients> seen;
     for (const SystemCoefficients& begin : starts) {
-        AssignmentResult r = Complete(set, code, rule, options, q, weight, dTexts, begin, out);
+        AssignmentResult r =
+            Complete(set, code, rule, options, q, weight, dTexts, begin, out, seen);
         if (r.refusal && best) continue;
         long double change = 0;
         if (!r.refusal) {
@@ -324,7 +334,7 @@ AssignmentResult Complete(const LineSet& set, int code, const ReflectionRule& ru
                           const AssignmentOptions& options, const std::vector<long double>& q,
                           const std::vector<long double>& weight,
                           const std::vector<std::string>& dTexts, SystemCoefficients x,
-                          const AssignmentResult& base) {
+                          const AssignmentResult& base, std::vector<SystemCoefficients>& seen) {
     AssignmentResult out = base;
     const int p = ParameterCount(code);
     const std::size_t n = set.size();
@@ -370,6 +380,18 @@ AssignmentResult Complete(const LineSet& set, int code, const ReflectionRule& ru
         window = std::max({window / 2, 3 * spread, last});
         k = std::min(n, 2 * k);
     }
+    // A start that came to the cell of an earlier one ends as that one did.
+    for (const SystemCoefficients& other : seen) {
+        bool same = true;
+        for (int j = 0; j < p && same; ++j)
+            same = std::fabs(other[static_cast<std::size_t>(j)] - x[static_cast<std::size_t>(j)]) <=
+                   1e-5L * std::fabs(x[0]);
+        if (same) {
+            out.refusal = "the same cell as an earlier start";
+            return out;
+        }
+    }
+    seen.push_back(x);
 
     // Then every line, refined by the engine, until the indices no longer change.
     std::vector<AssignedLine> lines(n), previous;
@@ -390,11 +412,18 @@ AssignmentResult Complete(const LineSet& set, int code, const ReflectionRule& ru
         const std::vector<Position> positions =
             PositionsOf(g, set.QOfTwoTheta(std::min(widest + 0.1L, 179.0L)), rule);
         std::vector<std::vector<const Position*>> within(n);
+        std::vector<long double> qLow(n), qHigh(n);
         for (std::size_t i = 0; i < n; ++i) {
             const Line& l = set.lines[i];
-            within[i] = Within(positions, set.QOfTwoTheta(std::max(l.twoTheta - tol[i], 0.0L)),
-                               set.QOfTwoTheta(std::min(l.twoTheta + tol[i], 179.9L)));
+            qLow[i] = set.QOfTwoTheta(std::max(l.twoTheta - tol[i], 0.0L));
+            qHigh[i] = set.QOfTwoTheta(std::min(l.twoTheta + tol[i], 179.9L));
+            within[i] = Within(positions, qLow[i], qHigh[i]);
         }
+        std::vector<long double> highestUpTo(qHigh), lowestFrom(qLow);
+        for (std::size_t i = 1; i < n; ++i)
+            highestUpTo[i] = std::max(highestUpTo[i], highestUpTo[i - 1]);
+        for (std::size_t i = n - 1; i-- > 0;)
+            lowestFrom[i] = std::min(lowestFrom[i], lowestFrom[i + 1]);
         // One calculated position cannot be two resolved lines: a position that is the only
         // one within reach of a line is no candidate of another line (whose candidates then
         // may come down to one), and so on.
@@ -403,8 +432,18 @@ AssignmentResult Complete(const LineSet& set, int code, const ReflectionRule& ru
             for (std::size_t i = 0; i < n; ++i) {
                 if (within[i].size() != 1) continue;
                 const Position* claimed = within[i].front();
-                for (std::size_t j = 0; j < n; ++j) {
-                    if (j == i || within[j].size() < 2) continue;
+                // Only lines whose window holds the position can hold it: none below the
+                // first whose windows all end under it, none above the first whose windows
+                // all begin over it.
+                std::size_t from = i, to = i + 1;
+                while (from > 0 && highestUpTo[from - 1] >= claimed->q)
+                    --from;
+                while (to < n && lowestFrom[to] <= claimed->q)
+                    ++to;
+                for (std::size_t j = from; j < to; ++j) {
+                    if (j == i || within[j].size() < 2 || claimed->q < qLow[j] ||
+                        claimed->q > qHigh[j])
+                        continue;
                     const auto it = std::find(within[j].begin(), within[j].end(), claimed);
                     if (it == within[j].end()) continue;
                     within[j].erase(it);
