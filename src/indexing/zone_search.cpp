@@ -10,6 +10,7 @@
 
 #include "parallel.h"
 #include "reduction.h"
+#include "small_solve.h"
 
 namespace dorvalix::indexing {
 
@@ -20,6 +21,9 @@ constexpr double kRadians = std::numbers::pi / 180;
 // The cross terms tried for a pair of zones, and the rows tried normal to a zone: the most
 // supported values of their votes (a short row gets more votes by chance than a long one).
 constexpr int kPairPeaks = 2;
+// A lattice from two zones that reaches this many lines fewer than it needs is refined on
+// those it reaches and counted again.
+constexpr int kNearMiss = 6;
 constexpr int kNormalPeaks = 8;
 
 // The lattices refined from one search at most.
@@ -233,6 +237,70 @@ ZoneBasis BasisThrough(const Zone& z, int h, int j) {
 // Counts the lines that a metric indexes within their windows (with `extra` added), up to
 // the last line. The reflections are tested against the windows as they are made, without
 // sorting them.
+// The lattice refined on the lines within `extra` windows of a reflection (each on its
+// nearest, a line with two within reach left out); nothing when they fix no metric.
+std::optional<Metric> QuickRefine(const Metric& g, const std::vector<ZLine>& lines, double extra) {
+    const auto gd = Inverted(g);
+    if (!gd) return std::nullopt;
+    const double qMax = lines.back().q + lines.back().eps * (1 + extra);
+    const double root = std::sqrt(qMax);
+    int lim[3];
+    for (std::size_t i = 0; i < 3; ++i) {
+        const double b = std::floor(std::sqrt(static_cast<double>((*gd)[i])) * root);
+        if (!(b < 60)) return std::nullopt;
+        lim[i] = static_cast<int>(b);
+    }
+    struct Near {
+        double d = -1;
+        std::array<int, 3> hkl{};
+        int within = 0;
+    };
+    std::vector<Near> near(lines.size());
+    std::vector<double> hi(lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        hi[i] = lines[i].q + lines[i].eps * (1 + extra);
+    for (int h = 0; h <= lim[0]; ++h)
+        for (int k = h == 0 ? 0 : -lim[1]; k <= lim[1]; ++k)
+            for (int l = h == 0 && k == 0 ? 1 : -lim[2]; l <= lim[2]; ++l) {
+                const double q = static_cast<double>(QOf(g, {h, k, l}));
+                if (q > qMax) continue;
+                std::size_t i = static_cast<std::size_t>(std::lower_bound(hi.begin(), hi.end(), q) -
+                                                         hi.begin());
+                for (; i < lines.size(); ++i) {
+                    const double d = std::fabs(q - lines[i].q);
+                    const double w = lines[i].eps * (1 + extra);
+                    if (lines[i].q - w > q) break;
+                    if (d > w) continue;
+                    Near& n = near[i];
+                    ++n.within;
+                    if (n.d < 0 || d < n.d) n = {d, {h, k, l}, n.within};
+                }
+            }
+    // Weighted least squares of the six metric components: Q = hᵀ·G·h.
+    SmallMatrix a(6, std::vector<long double>(6));
+    std::vector<long double> b(6);
+    int used = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const Near& n = near[i];
+        if (n.d < 0 || n.within > 1) continue;
+        const long double h = n.hkl[0], k = n.hkl[1], l = n.hkl[2];
+        const long double row[6] = {h * h, k * k, l * l, 2 * k * l, 2 * h * l, 2 * h * k};
+        const long double w = 1 / (static_cast<long double>(lines[i].eps) * lines[i].eps);
+        for (std::size_t r = 0; r < 6; ++r) {
+            b[r] += w * row[r] * lines[i].q;
+            for (std::size_t c = 0; c < 6; ++c)
+                a[r][c] += w * row[r] * row[c];
+        }
+        ++used;
+    }
+    if (used < 8) return std::nullopt;
+    std::vector<long double> x;
+    if (!SolveSymmetric(a, b, x)) return std::nullopt;
+    const Metric out{x[0], x[1], x[2], x[3], x[4], x[5]};
+    if (!IsPositiveDefinite(out)) return std::nullopt;
+    return out;
+}
+
 int QuickCount(const Metric& g, const std::vector<ZLine>& lines, double extra) {
     const auto gd = Inverted(g);
     if (!gd) return 0;
@@ -457,6 +525,7 @@ ZoneOutcome SearchZones(const LineSet& set, const ZoneSettings& s, int threads,
         }
     };
     std::vector<std::vector<Proposal>> proposals(combos.size());
+    std::vector<std::vector<Metric>> nearMisses(combos.size());
     ParallelFor(combos.size(), threads, [&](std::size_t ci) {
         if (stop()) return;
         const Combination& c = combos[ci];
@@ -494,8 +563,11 @@ ZoneOutcome SearchZones(const LineSet& set, const ZoneSettings& s, int threads,
             if (!IsPositiveDefinite(g) || VolumeOf(g) > s.maxVolume) continue;
             ++taken;
             const int count = QuickCount(g, lines, 1.0);
-            if (count >= n - allowed - 2)
+            if (count >= n - allowed - 2) {
                 proposals[ci].push_back({g, meritOf(count, static_cast<double>(VolumeOf(g)))});
+            } else if (count >= n - allowed - 2 - kNearMiss) {
+                nearMisses[ci].push_back(g);
+            }
         }
     });
 
@@ -545,44 +617,69 @@ ZoneOutcome SearchZones(const LineSet& set, const ZoneSettings& s, int threads,
         proposals.push_back(std::move(list));
 
     // Each distinct lattice refined once, the most convincing first, at most kMaxRefined.
-    std::vector<Proposal> all;
-    for (const auto& list : proposals)
-        all.insert(all.end(), list.begin(), list.end());
-    std::stable_sort(all.begin(), all.end(),
-                     [](const Proposal& x, const Proposal& y) { return x.merit > y.merit; });
-    std::vector<Metric> distinct;
-    for (const Proposal& p : all) {
-        {
-            if (distinct.size() >= kMaxRefined) break;
-            const Metric& g = p.g;
-            const auto r = NiggliReduce(g, 1e-3L);
-            if (!r) continue;
-            bool known = false;
-            for (const Metric& d : distinct) {
-                bool same = true;
-                for (std::size_t e = 0; e < 6 && same; ++e)
-                    same = std::fabs(d[e] - r->g[e]) <= 3e-3L * (d[0] + d[1] + d[2]) / 3;
-                if (same) {
-                    known = true;
-                    break;
+    auto fitAll = [&](const std::vector<std::vector<Proposal>>& from) {
+        std::vector<Proposal> all;
+        for (const auto& list : from)
+            all.insert(all.end(), list.begin(), list.end());
+        std::stable_sort(all.begin(), all.end(),
+                         [](const Proposal& x, const Proposal& y) { return x.merit > y.merit; });
+        std::vector<Metric> distinct;
+        for (const Proposal& p : all) {
+            {
+                if (distinct.size() >= kMaxRefined) break;
+                const Metric& g = p.g;
+                const auto r = NiggliReduce(g, 1e-3L);
+                if (!r) continue;
+                bool known = false;
+                for (const Metric& d : distinct) {
+                    bool same = true;
+                    for (std::size_t e = 0; e < 6 && same; ++e)
+                        same = std::fabs(d[e] - r->g[e]) <= 3e-3L * (d[0] + d[1] + d[2]) / 3;
+                    if (same) {
+                        known = true;
+                        break;
+                    }
                 }
+                if (!known) distinct.push_back(r->g);
             }
-            if (!known) distinct.push_back(r->g);
         }
-    }
-    std::vector<CellFit> fits(distinct.size());
-    ParallelFor(distinct.size(), threads, [&](std::size_t i) {
-        if (stop()) return;
-        FitOptions options;
-        options.refineZero = s.refineZero;
-        options.maxZero = s.zeroRange + 0.1L;
-        options.widen = 3;
-        options.minIndexed = n - allowed;
-        fits[i] = FitCell(set, kTriclinic, Centring::P, distinct[i], s.zero, options);
-    });
-    for (std::size_t i = 0; i < fits.size(); ++i) {
-        CellFit& f = fits[i];
-        if (f.ok && f.Unindexed() <= allowed) out.fits.push_back(std::move(f));
+        std::vector<CellFit> fits(distinct.size());
+        ParallelFor(distinct.size(), threads, [&](std::size_t i) {
+            if (stop()) return;
+            FitOptions options;
+            options.refineZero = s.refineZero;
+            options.maxZero = s.zeroRange + 0.1L;
+            options.widen = 3;
+            options.minIndexed = n - allowed;
+            fits[i] = FitCell(set, kTriclinic, Centring::P, distinct[i], s.zero, options);
+        });
+        for (std::size_t i = 0; i < fits.size(); ++i) {
+            CellFit& f = fits[i];
+            if (f.ok && f.Unindexed() <= allowed) out.fits.push_back(std::move(f));
+        }
+    };
+    fitAll(proposals);
+    // When no lattice indexes enough lines, the lattices of two zones that came near are
+    // refined on the lines they reach and counted again: a proposal is only as good as its
+    // low lines, and the high ones come within reach once it is refined.
+    if (out.fits.empty()) {
+        std::vector<std::vector<Proposal>> refined(nearMisses.size());
+        ParallelFor(nearMisses.size(), threads, [&](std::size_t ci) {
+            if (stop()) return;
+            for (const Metric& g : nearMisses[ci]) {
+                Metric r = g;
+                for (int round = 0; round < 2; ++round) {
+                    const auto next = QuickRefine(r, lines, 2.0);
+                    if (!next) break;
+                    r = *next;
+                }
+                if (!IsPositiveDefinite(r) || VolumeOf(r) > s.maxVolume) continue;
+                const int count = QuickCount(r, lines, 1.0);
+                if (count >= n - allowed - 2)
+                    refined[ci].push_back({r, meritOf(count, static_cast<double>(VolumeOf(r)))});
+            }
+        });
+        fitAll(refined);
     }
     return out;
 }

@@ -192,6 +192,11 @@ INSTANTIATE_TEST_SUITE_P(
                      Recipe({7.126L, 7.852L, 5.572L, 89.99L, 101.11L, 106.03L}, "P -1", 25,
                             0.008419L, -0.028417L, 1, 1, 1703356068687053235u),
                      "aP", ""},
+        // No lattice of two zones reaches enough lines until refined on those it reaches.
+        IndexingCase{"aP_turquoise_near_misses_refined",
+                     Recipe({7.42L, 7.63L, 9.91L, 68.6L, 69.7L, 65.1L}, "P -1", 28, 0.0198704L,
+                            0.0635571L, 2, 1, 5143867346924902031u),
+                     "aP", ""},
         IndexingCase{
             "aP_turquoise",
             Recipe({7.42L, 7.63L, 9.91L, 68.6L, 69.7L, 65.1L}, "P -1", 24, 0.007L, 0.05L, 2, 1, 20),
