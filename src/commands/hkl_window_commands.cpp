@@ -200,8 +200,8 @@ void GenerateTable(HklWindowState& state, Ui& ui) {
             state.spaceGroup.clear();
             CheckLattice(state);
             ui.ShowMessage(With(With(kSpaceGroupOfOtherSystem.In(state.UiLang()), "{group}", name),
-                               "{system}",
-                               CrystalSystemName(state.main.crystalSystem, state.UiLang())));
+                                "{system}",
+                                CrystalSystemName(state.main.crystalSystem, state.UiLang())));
         }
     }
     CheckLattice(state);
@@ -451,7 +451,7 @@ void SpaceGroupClick(HklWindowState& state, Ui& ui) {
     if (!GroupFitsSystem(*group, system)) {
         CheckLattice(state);
         ui.ShowMessage(With(With(kSpaceGroupOfOtherSystem.In(lang), "{group}", group->Name()),
-                           "{system}", CrystalSystemName(system, lang)));
+                            "{system}", CrystalSystemName(system, lang)));
         return;
     }
     state.spaceGroup = group->Name();

@@ -70,15 +70,13 @@ std::vector<const Position*> Within(const std::vector<Position>& positions, long
     return out;
 }
 
-// Least squares of the coefficients on Q with each line weighted as on 2θ, pulled weakly
-// towards the current ones so that lines which do not yet fix every coefficient still move
-// the others.
-void DampedFit(int code, const std::vector<std::pair<long double, Hkl>>& lines,
-               const std::vector<long double>& weights, SystemCoefficients& x) {
-    const int p = ParameterCount(code);
-    const auto up = static_cast<std::size_t>(p);
-    SmallMatrix a(up, std::vector<long double>(up));
-    std::vector<long double> b(up);
+// The weighted normal equations of the coefficients on Q of lines with chosen indices.
+void NormalEquations(int code, const std::vector<std::pair<long double, Hkl>>& lines,
+                     const std::vector<long double>& weights, SmallMatrix& a,
+                     std::vector<long double>& b) {
+    const auto up = static_cast<std::size_t>(ParameterCount(code));
+    a.assign(up, std::vector<long double>(up));
+    b.assign(up, 0);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const DesignRow row =
             MakeDesignRow(code, lines[i].second[0], lines[i].second[1], lines[i].second[2]);
@@ -92,6 +90,18 @@ void DampedFit(int code, const std::vector<std::pair<long double, Hkl>>& lines,
     for (std::size_t j = 0; j < up; ++j)  // the lower half, by symmetry
         for (std::size_t k = 0; k < j; ++k)
             a[j][k] = a[k][j];
+}
+
+// Least squares of the coefficients on Q with each line weighted as on 2θ, pulled weakly
+// towards the current ones so that lines which do not yet fix every coefficient still move
+// the others.
+void DampedFit(int code, const std::vector<std::pair<long double, Hkl>>& lines,
+               const std::vector<long double>& weights, SystemCoefficients& x) {
+    const int p = ParameterCount(code);
+    const auto up = static_cast<std::size_t>(p);
+    SmallMatrix a;
+    std::vector<long double> b;
+    NormalEquations(code, lines, weights, a, b);
     // The pull: a millionth of the largest diagonal, on the change from the current x.
     long double largest = 0;
     for (std::size_t j = 0; j < up; ++j)
@@ -115,21 +125,9 @@ void DampedFit(int code, const std::vector<std::pair<long double, Hkl>>& lines,
 bool FitExactly(int code, const std::vector<std::pair<long double, Hkl>>& lines,
                 const std::vector<long double>& weights, SystemCoefficients& x) {
     const auto up = static_cast<std::size_t>(ParameterCount(code));
-    SmallMatrix a(up, std::vector<long double>(up));
-    std::vector<long double> b(up);
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const DesignRow row =
-            MakeDesignRow(code, lines[i].second[0], lines[i].second[1], lines[i].second[2]);
-        for (std::size_t j = 0; j < up; ++j) {
-            const long double wr = weights[i] * row[j];
-            b[j] += wr * lines[i].first;
-            for (std::size_t k = j; k < up; ++k)
-                a[j][k] += wr * row[k];
-        }
-    }
-    for (std::size_t j = 0; j < up; ++j)  // the lower half, by symmetry
-        for (std::size_t k = 0; k < j; ++k)
-            a[j][k] = a[k][j];
+    SmallMatrix a;
+    std::vector<long double> b;
+    NormalEquations(code, lines, weights, a, b);
     std::vector<long double> sol;
     if (!SolveSymmetric(a, b, sol)) return false;
     SystemCoefficients next = x;

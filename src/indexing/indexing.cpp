@@ -381,6 +381,14 @@ long double ChanceOfLines(const IndexingSolution& s, const std::vector<int>& whi
     return chance;
 }
 
+// Moves the element at `from` to `to` (< from), those between one down.
+template <typename T>
+void MoveBefore(std::vector<T>& v, std::size_t from, std::size_t to) {
+    std::rotate(v.begin() + static_cast<std::ptrdiff_t>(to),
+                v.begin() + static_cast<std::ptrdiff_t>(from),
+                v.begin() + static_cast<std::ptrdiff_t>(from) + 1);
+}
+
 // Monoclinic with c unique: (a, b, c) → (a, c, −b), a right-handed basis with γ = β.
 IntMatrix3 ToCUnique(const IntMatrix3& m) {
     IntMatrix3 r{};
@@ -1126,9 +1134,7 @@ IndexingResult RunIndexing(const PeakList& peaks, const IndexingOptions& options
                 const bool superIsUpper = lowerIsSub;
                 if (superFirst == superIsUpper) continue;
 
-                Found moving = std::move(all[j]);
-                all.erase(all.begin() + static_cast<std::ptrdiff_t>(j));
-                all.insert(all.begin() + static_cast<std::ptrdiff_t>(i), std::move(moving));
+                MoveBefore(all, j, i);
                 moved = true;
             }
         }
@@ -1144,9 +1150,7 @@ IndexingResult RunIndexing(const PeakList& peaks, const IndexingOptions& options
                 all[j].solution.unindexed.size() <= all[i].solution.unindexed.size() &&
                 SameFingerprint(all[i].fingerprint, all[j].fingerprint, 2e-3L) &&
                 SameCount(all[i].fingerprint, all[j].fingerprint)) {
-                Found moving = std::move(all[j]);
-                all.erase(all.begin() + static_cast<std::ptrdiff_t>(j));
-                all.insert(all.begin() + static_cast<std::ptrdiff_t>(i), std::move(moving));
+                MoveBefore(all, j, i);
             }
     // All lines (but the impurities) in one zone: the lines show a plane of the reciprocal
     // lattice and nothing of its third direction, and every cell that fits them is a guess.

@@ -237,19 +237,27 @@ ZoneBasis BasisThrough(const Zone& z, int h, int j) {
 // Counts the lines that a metric indexes within their windows (with `extra` added), up to
 // the last line. The reflections are tested against the windows as they are made, without
 // sorting them.
-// The lattice refined on the lines within `extra` windows of a reflection (each on its
-// nearest, a line with two within reach left out); nothing when they fix no metric.
-std::optional<Metric> QuickRefine(const Metric& g, const std::vector<ZLine>& lines, double extra) {
+// The largest |h|, |k|, |l| of the reflections up to qMax; nothing for a lattice of more
+// than 60 rows in any direction there (far beyond any cell searched).
+std::optional<std::array<int, 3>> IndexLimits(const Metric& g, double qMax) {
     const auto gd = Inverted(g);
     if (!gd) return std::nullopt;
-    const double qMax = lines.back().q + lines.back().eps * (1 + extra);
     const double root = std::sqrt(qMax);
-    int lim[3];
+    std::array<int, 3> lim{};
     for (std::size_t i = 0; i < 3; ++i) {
         const double b = std::floor(std::sqrt(static_cast<double>((*gd)[i])) * root);
         if (!(b < 60)) return std::nullopt;
         lim[i] = static_cast<int>(b);
     }
+    return lim;
+}
+
+// The lattice refined on the lines within `extra` windows of a reflection (each on its
+// nearest, a line with two within reach left out); nothing when they fix no metric.
+std::optional<Metric> QuickRefine(const Metric& g, const std::vector<ZLine>& lines, double extra) {
+    const double qMax = lines.back().q + lines.back().eps * (1 + extra);
+    const auto lim = IndexLimits(g, qMax);
+    if (!lim) return std::nullopt;
     struct Near {
         double d = -1;
         std::array<int, 3> hkl{};
@@ -259,9 +267,9 @@ std::optional<Metric> QuickRefine(const Metric& g, const std::vector<ZLine>& lin
     std::vector<double> hi(lines.size());
     for (std::size_t i = 0; i < lines.size(); ++i)
         hi[i] = lines[i].q + lines[i].eps * (1 + extra);
-    for (int h = 0; h <= lim[0]; ++h)
-        for (int k = h == 0 ? 0 : -lim[1]; k <= lim[1]; ++k)
-            for (int l = h == 0 && k == 0 ? 1 : -lim[2]; l <= lim[2]; ++l) {
+    for (int h = 0; h <= (*lim)[0]; ++h)
+        for (int k = h == 0 ? 0 : -(*lim)[1]; k <= (*lim)[1]; ++k)
+            for (int l = h == 0 && k == 0 ? 1 : -(*lim)[2]; l <= (*lim)[2]; ++l) {
                 const double q = static_cast<double>(QOf(g, {h, k, l}));
                 if (q > qMax) continue;
                 std::size_t i = static_cast<std::size_t>(std::lower_bound(hi.begin(), hi.end(), q) -
@@ -302,9 +310,10 @@ std::optional<Metric> QuickRefine(const Metric& g, const std::vector<ZLine>& lin
 }
 
 int QuickCount(const Metric& g, const std::vector<ZLine>& lines, double extra) {
-    const auto gd = Inverted(g);
-    if (!gd) return 0;
     const double qMax = lines.back().q + lines.back().eps * (1 + extra);
+    const auto limits = IndexLimits(g, qMax);
+    if (!limits) return 0;
+    const std::array<int, 3>& lim = *limits;
     std::vector<double> lo(lines.size()), hi(lines.size());
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const double w = lines[i].eps * (1 + extra);
@@ -312,13 +321,6 @@ int QuickCount(const Metric& g, const std::vector<ZLine>& lines, double extra) {
         hi[i] = lines[i].q + w;
     }
     std::vector<char> hit(lines.size());
-    const double root = std::sqrt(qMax);
-    int lim[3];
-    for (std::size_t i = 0; i < 3; ++i) {
-        const double b = std::floor(std::sqrt(static_cast<double>((*gd)[i])) * root);
-        if (!(b < 60)) return 0;
-        lim[i] = static_cast<int>(b);
-    }
     const double g0 = static_cast<double>(g[0]), g1 = static_cast<double>(g[1]),
                  g2 = static_cast<double>(g[2]), g3 = static_cast<double>(g[3]),
                  g4 = static_cast<double>(g[4]), g5 = static_cast<double>(g[5]);
